@@ -1,0 +1,5 @@
+// STUB: to be implemented.
+#include "commands/handlers.h"
+namespace commands {
+void RunProcRender() {}
+}  // namespace commands

@@ -1,0 +1,1 @@
+// STUB: to be implemented (span shading and fog).

@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+
+// Tests to be written.
