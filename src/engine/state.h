@@ -89,6 +89,15 @@ extern terrain::RasterDesc ImageBuffer;
 extern std::vector<std::int32_t> LightBuffer;
 extern std::vector<Color> SkyRows;
 
+// RenderPort kinds: the standard perspective, and the bicone projection,
+// which has no renderer (a request for it leaves the port unchanged).
+constexpr std::int32_t kPortStandard = 0;
+constexpr std::int32_t kPortBicone = 1;
+// Largest port RenderPort allocates; a larger request is refused with a
+// console line and the old buffers stay in use.
+constexpr std::int32_t kMaxPortSide = 32768;
+constexpr std::int64_t kMaxPortPixels = std::int64_t{1} << 25;
+
 // Engine start-up (once, before the script): fogt 0, fogdt 1, setseed 0,
 // then EngineInit.
 void EngineStartup();
