@@ -12,6 +12,10 @@ void SetFar(std::int32_t n);
 void SetFogColor(float r, float g, float b);
 void SetFogt(float v);
 void SetFogdt(float v);
+// A field-of-view angle the renderer can use: finite, strictly between 0 and
+// pi, and not so narrow that the focal length leaves 32 bits. The three
+// field-of-view setters ignore any other angle.
+bool FovAngleUsable(float angle);
 void SetFovV(float angle);
 void SetFovH(float angle);
 void SetFovD(float angle);
