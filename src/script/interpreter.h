@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <iosfwd>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,8 @@ int FindCommand(std::string_view name);
 // True when the table is sorted, unique and upper case; otherwise prints the
 // start-up message and returns false (the caller ends with status 255).
 bool CheckCommandTable();
+// The same check over any rows (the start-up check passes CommandTable).
+bool CheckCommandTable(std::span<const CommandRow> rows);
 void RunStatements();
 void RunScriptFile(std::istream& file);
 void RunConsole();
