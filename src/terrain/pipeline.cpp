@@ -1,9 +1,310 @@
-// STUB: to be implemented.
 #include "terrain/pipeline.h"
+
+#include <cmath>
+#include <cstdint>
+#include <ostream>
+
+#include "engine/state.h"
+#include "shell/runtime.h"
+#include "terrain/stages.h"
+#include "terrain/worldmap.h"
+
 namespace terrain {
+
 float Roughness[kRoughnessEntries];
-void PrepareLandscape() {}
-void FractalLayer(FractalTarget, const float*) {}
-void ShapeHeights() {}
-void DeriveTone() {}
+
+namespace {
+
+// Relative amplitudes of one fractal layer, entry k for the level whose
+// squares have side 2^(k+1) cells; the coarsest level (side 1024) is always 0.
+struct LayerRoughness {
+  FractalTarget target;
+  float r[9];
+};
+
+// The eight layers in the order the stages call them.
+constexpr LayerRoughness kLayers[] = {
+    {FractalTarget::Height, {0.2f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.0f, 0.0f}},
+    {FractalTarget::Tone, {0.0f, 0.2f, 0.2f, 0.2f, 0.2f, 0.3f, 0.1f, 0.05f, 0.0f}},
+    {FractalTarget::Cloud0, {0.3f, 0.5f, 0.75f, 0.5f, 0.5f, 0.0f, 0.0f, 0.0f, 0.0f}},
+    {FractalTarget::Cloud1, {0.3f, 0.5f, 0.6f, 0.5f, 0.1f, 0.0f, 0.0f, 0.0f, 0.0f}},
+    {FractalTarget::Cloud2, {0.7f, 0.7f, 0.7f, 0.7f, 0.6f, 0.0f, 0.0f, 0.0f, 0.0f}},
+    {FractalTarget::Cloud3, {0.3f, 0.7f, 0.7f, 0.5f, 0.4f, 0.1f, 0.2f, 0.1f, 0.1f}},
+    {FractalTarget::Tex0, {0.01f, 0.02f, 0.02f, 0.02f, 0.02f, 0.01f, 0.0f, 0.0f, 0.0f}},
+    {FractalTarget::Tex1, {0.4f, 0.45f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.0f}},
+};
+static_assert(sizeof kLayers / sizeof kLayers[0] == 8, "one row per fractal layer");
+
+// The random source in closed form: k steps of the generator at once are
+// state * A_k + C_k, which lets several draws be formed side by side.
+constexpr std::uint32_t kRandomMul = 134775813u;
+constexpr int kLanes = 8;
+
+struct Jump {
+  std::uint32_t mul;
+  std::uint32_t add;
+};
+
+constexpr Jump JumpOf(int steps) {
+  Jump j{1u, 0u};
+  for (int i = 0; i < steps; ++i) {
+    j.mul = j.mul * kRandomMul;
+    j.add = j.add * kRandomMul + 1u;
+  }
+  return j;
+}
+constexpr Jump kLaneJump = JumpOf(kLanes);
+
+// The next `count` displacements of a pass, Random(2a + 1) - a each, in the
+// order the generator yields them; randstate ends where `count` single
+// Random calls would have left it.
+void DrawDisplacements(std::int32_t* out, int count, std::int32_t a) {
+  const std::uint64_t n = static_cast<std::uint32_t>(2 * a + 1);
+  std::uint32_t s = randstate;
+  int i = 0;
+  if (count >= kLanes) {
+    std::uint32_t lane[kLanes];
+    for (int k = 0; k < kLanes; ++k) {
+      s = s * kRandomMul + 1u;
+      lane[k] = s;
+    }
+    for (; i + kLanes <= count; i += kLanes) {
+      for (int k = 0; k < kLanes; ++k) {
+        out[i + k] = static_cast<std::int32_t>((lane[k] * n) >> 32) - a;
+      }
+      s = lane[kLanes - 1];
+      for (int k = 0; k < kLanes; ++k) lane[k] = lane[k] * kLaneJump.mul + kLaneJump.add;
+    }
+  }
+  for (; i < count; ++i) {
+    s = s * kRandomMul + 1u;
+    out[i] = static_cast<std::int32_t>((s * n) >> 32) - a;
+  }
+  randstate = s;
+}
+
+// One fractal target: a signed 16-bit field in every element of a wrapping
+// 1024 x 1024 grid, `Stride` 16-bit words from one element to the next.
+template <int Stride>
+class Field {
+ public:
+  explicit Field(std::int16_t* base) : base_(base) {}
+  std::int16_t* Row(int y) const { return base_ + (y & kMapMask) * (kMapSize * Stride); }
+  static std::int32_t At(const std::int16_t* row, int x) { return row[(x & kMapMask) * Stride]; }
+  static void Put(std::int16_t* row, int x, std::int32_t v) {
+    row[x * Stride] = static_cast<std::int16_t>(v);  // keeps the low 16 bits
+  }
+
+ private:
+  std::int16_t* base_;
+};
+
+// Scratch for one row of displacements; a row holds at most 1024 points.
+std::int32_t RowDraws[kMapSize];
+
+// Diagonal pass: points (x0 + i * step, y) of rows y0, y0 + step, ...; each
+// becomes the mean of its four diagonal neighbours at distance `half` plus a
+// displacement.
+template <int Stride>
+void DiagonalPass(const Field<Stride>& f, int x0, int y0, int step, int half, std::int32_t a) {
+  const int count = (kMapSize - x0 + step - 1) / step;
+  for (int y = y0; y < kMapSize; y += step) {
+    DrawDisplacements(RowDraws, count, a);
+    const std::int16_t* up = f.Row(y - half);
+    const std::int16_t* down = f.Row(y + half);
+    std::int16_t* row = f.Row(y);
+    int i = 0;
+    int x = x0;
+    // Left edge: x - half wraps when x is 0.
+    if (x - half < 0) {
+      const std::int32_t d = Field<Stride>::At(up, x - half) + Field<Stride>::At(up, x + half) +
+                             Field<Stride>::At(down, x - half) + Field<Stride>::At(down, x + half);
+      Field<Stride>::Put(row, x, d / 4 + RowDraws[i]);
+      ++i;
+      x += step;
+    }
+    // Interior: no wrap needed.
+    for (; x + half < kMapSize; x += step, ++i) {
+      const int l = (x - half) * Stride;
+      const int r = (x + half) * Stride;
+      const std::int32_t d = up[l] + up[r] + down[l] + down[r];
+      Field<Stride>::Put(row, x, d / 4 + RowDraws[i]);
+    }
+    // Right edge: x + half wraps to column 0.
+    for (; x < kMapSize; x += step, ++i) {
+      const std::int32_t d = Field<Stride>::At(up, x - half) + Field<Stride>::At(up, x + half) +
+                             Field<Stride>::At(down, x - half) + Field<Stride>::At(down, x + half);
+      Field<Stride>::Put(row, x, d / 4 + RowDraws[i]);
+    }
+  }
+}
+
+// Plus-shaped pass over rows 0, half, 2 half, ...: in rows that are multiples
+// of `step` the points start at column `evenStart`, in the others at the other
+// of 0 and `half`; each becomes the mean of its four axis neighbours at
+// distance `half` plus a displacement.
+template <int Stride>
+void PlusPass(const Field<Stride>& f, int evenStart, int step, int half, std::int32_t a) {
+  const int oddStart = half - evenStart;
+  for (int y = 0; y < kMapSize; y += half) {
+    const int x0 = (y % step == 0) ? evenStart : oddStart;
+    const int count = (kMapSize - x0 + step - 1) / step;
+    DrawDisplacements(RowDraws, count, a);
+    const std::int16_t* up = f.Row(y - half);
+    const std::int16_t* down = f.Row(y + half);
+    std::int16_t* row = f.Row(y);
+    int i = 0;
+    int x = x0;
+    if (x - half < 0) {
+      const std::int32_t p = up[x * Stride] + Field<Stride>::At(row, x - half) +
+                             Field<Stride>::At(row, x + half) + down[x * Stride];
+      Field<Stride>::Put(row, x, p / 4 + RowDraws[i]);
+      ++i;
+      x += step;
+    }
+    for (; x + half < kMapSize; x += step, ++i) {
+      const std::int32_t p =
+          up[x * Stride] + row[(x - half) * Stride] + row[(x + half) * Stride] + down[x * Stride];
+      Field<Stride>::Put(row, x, p / 4 + RowDraws[i]);
+    }
+    for (; x < kMapSize; x += step, ++i) {
+      const std::int32_t p = up[x * Stride] + Field<Stride>::At(row, x - half) +
+                             Field<Stride>::At(row, x + half) + down[x * Stride];
+      Field<Stride>::Put(row, x, p / 4 + RowDraws[i]);
+    }
+  }
+}
+
+// Displacement on the wrapping grid, coarse to fine, four passes per level.
+// Every pass reads only points of earlier passes, so a pass's draws can be
+// taken a row at a time; the draw order stays row-major within each pass.
+template <int Stride>
+void Displace(std::int16_t* base, const float* roughness) {
+  const Field<Stride> f(base);
+  Field<Stride>::Put(f.Row(0), 0, 0);
+  int level = 10;
+  for (int step = kMapSize; step >= 2; step /= 2) {
+    --level;
+    const int half = step / 2;
+    const LevelAmplitudes a = AmplitudesOf(roughness, level);
+    DiagonalPass(f, half, half, step, half, a.a1);  // centres
+    DiagonalPass(f, 0, 0, step, half, a.a2);        // corners
+    PlusPass(f, half, step, half, a.a2);            // edge midpoints
+    PlusPass(f, 0, step, half, a.a2);               // corners and centres again
+  }
+}
+
+void RunLayer(const LayerRoughness& layer) {
+  for (int k = 0; k < 9; ++k) Roughness[k] = layer.r[k];
+  FractalLayer(layer.target, Roughness);
+}
+
+// Heights and tones: the landscape and detail fractals, shaped and turned
+// into tones stretched over the colour map.
+void MakeLandscape() {
+  std::ostream& out = shell::Console();
+  out << "generating landscape " << std::flush;
+  RunLayer(kLayers[0]);
+  RunLayer(kLayers[1]);
+  ShapeHeights();
+  DeriveTone();
+  out << "done.\n";
+  engine::StageFlags& flags = engine::Engine.flags;
+  flags.landscapeready = true;
+  flags.shadingready = false;
+  flags.bumpready = false;
+}
+
+// Scratch tables indexed by a 16-bit value + 32768: each distinct height or
+// tone is converted once instead of once per cell.
+std::int16_t ValueTable[65536];
+
+}  // namespace
+
+// Relative roughness x 64 height units per cell x the square's side
+// 2^(level+1), formed in single precision.
+LevelAmplitudes AmplitudesOf(const float* roughness, int level) {
+  const float amplitude = roughness[level] * 64.0f * static_cast<float>(2 << level);
+  const float diagonal = amplitude * static_cast<float>(1.0 / std::sqrt(2.0));
+  return {static_cast<std::int32_t>(std::nearbyint(amplitude)),
+          static_cast<std::int32_t>(std::nearbyint(diagonal))};
+}
+
+void RunFractalLayer(FractalTarget target) {
+  for (const LayerRoughness& layer : kLayers) {
+    if (layer.target == target) RunLayer(layer);
+  }
+}
+
+void PrepareLandscape() {
+  engine::StageFlags& flags = engine::Engine.flags;
+  randstate = static_cast<std::uint32_t>(engine::Engine.setseed);
+  for (float& r : Roughness) r = 0.0f;
+
+  if (!flags.landscapeready) MakeLandscape();
+  if (!flags.shadingready) ShadeLandscape();
+  if (!flags.bumpready) MakeBumpMap();
+  if (!flags.cloudsready) MakeClouds();
+  shell::Console() << '\n';
+  if (!flags.lightnessready) MakeLightnessTables();
+  if (!flags.texturesready) MakeTextures();
+  if (!flags.colormapready) MakeDefaultColorMap();
+}
+
+void FractalLayer(FractalTarget target, const float* roughness) {
+  switch (target) {
+    case FractalTarget::Height: return Displace<8>(&WorldMap[0].height, roughness);
+    case FractalTarget::Tone: return Displace<8>(&WorldMap[0].tone, roughness);
+    case FractalTarget::Cloud0: return Displace<8>(&WorldMap[0].cloud[0], roughness);
+    case FractalTarget::Cloud1: return Displace<8>(&WorldMap[0].cloud[1], roughness);
+    case FractalTarget::Cloud2: return Displace<8>(&WorldMap[0].cloud[2], roughness);
+    case FractalTarget::Cloud3: return Displace<8>(&WorldMap[0].cloud[3], roughness);
+    case FractalTarget::Tex0: return Displace<2>(&TextureMap[0].tex[0], roughness);
+    case FractalTarget::Tex1: return Displace<2>(&TextureMap[0].tex[1], roughness);
+  }
+}
+
+// Presses heights below 0 toward 0 and keeps high ground nearly unchanged,
+// which flattens valley floors into plains.
+void ShapeHeights() {
+  for (int v = -32768; v <= 32767; ++v) {
+    const double h = v;
+    const double shaped = h * 0.5 * (1.0 + h / std::sqrt(h * h + 10240000.0));
+    const float single = static_cast<float>(shaped);
+    ValueTable[v + 32768] = static_cast<std::int16_t>(static_cast<std::int32_t>(std::nearbyint(single)));
+  }
+  for (MapCell& cell : WorldMap) cell.height = ValueTable[cell.height + 32768];
+}
+
+// Tone = height minus the current tone, stretched so that the smallest value
+// becomes 0 and the largest 16320 (colour-map row 1020 x 16).
+void DeriveTone() {
+  for (MapCell& cell : WorldMap) {
+    cell.tone = static_cast<std::int16_t>(cell.height - cell.tone);
+  }
+  std::int32_t max = WorldMap[0].tone;
+  std::int32_t min = max;
+  for (const MapCell& cell : WorldMap) {
+    if (cell.tone > max) {
+      max = cell.tone;
+    } else if (cell.tone < min) {
+      min = cell.tone;
+    }
+  }
+  if (max == min) {
+    // A perfectly even difference has no range to stretch: every cell takes
+    // the lowest tone, as the smallest value would.
+    for (MapCell& cell : WorldMap) cell.tone = 0;
+    return;
+  }
+  const long double scale = 16320.0L / static_cast<long double>(max - min);
+  const float scaleS = static_cast<float>(scale);
+  const float offset = static_cast<float>(-scale * static_cast<long double>(min));
+  for (std::int32_t v = min; v <= max; ++v) {
+    const long double t = static_cast<long double>(v) * scaleS + static_cast<long double>(offset);
+    ValueTable[v + 32768] = static_cast<std::int16_t>(static_cast<std::int32_t>(std::nearbyintl(t)));
+  }
+  for (MapCell& cell : WorldMap) cell.tone = ValueTable[cell.tone + 32768];
+}
+
 }  // namespace terrain

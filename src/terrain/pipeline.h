@@ -17,4 +17,18 @@ void FractalLayer(FractalTarget target, const float* roughness);
 void ShapeHeights();
 void DeriveTone();
 
+// The displacement amplitudes of one level in height units: a1 for the
+// centres, a2 (a1 / sqrt 2) for the passes with a diagonal or axis spacing of
+// half a square.
+struct LevelAmplitudes {
+  std::int32_t a1;
+  std::int32_t a2;
+};
+LevelAmplitudes AmplitudesOf(const float* roughness, int level);
+
+// Sets the Roughness entries of the layer that fills `target` (the layer
+// table: landscape, detail, four clouds, two textures) and runs FractalLayer
+// with them; draws 2,097,150 numbers.
+void RunFractalLayer(FractalTarget target);
+
 }  // namespace terrain

@@ -1,11 +1,301 @@
-// STUB: to be implemented.
 #include "terrain/stages.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <numbers>
+#include <ostream>
+
+#include "engine/state.h"
+#include "shell/runtime.h"
+#include "terrain/pipeline.h"
+
 namespace terrain {
+
 std::int16_t BumpScratch[kMapCells];
-void ShadeLandscape() {}
-void MakeBumpMap() {}
-void MakeClouds() {}
-void MakeLightnessTables() {}
-void MakeTextures() {}
-void MakeDefaultColorMap() {}
+
+namespace {
+
+// Fixed-point heights: 4096 units per height unit.
+constexpr std::int64_t kFine = 4096;
+// Where the shadow line of a row starts: -10000 height units.
+constexpr std::int64_t kShadowStart = -40960000;
+// One fine unit below the lowest possible height: a line below it shades
+// nothing, so holding it there changes no result and keeps it in 32 bits.
+constexpr std::int64_t kShadowFloor = -32768 * kFine - 1;
+
+// Sun shadow along one row: a line that drops by `slope` per cell toward +x
+// and is raised to every cell it passes under. The row is walked twice around
+// the torus so that the line crosses the seam; the second lap stops at the
+// first lit cell, after which both laps agree.
+void ShadeRow(MapCell* row, std::int64_t slope) {
+  std::int64_t s = kShadowStart;
+  for (int x = 0; x < 2 * kMapSize; ++x) {
+    MapCell& cell = row[x & kMapMask];
+    const std::int64_t h = cell.height * kFine;
+    if (h > s) {
+      s = h;
+      if (x > kMapSize + 1) break;
+    }
+    cell.shadow = static_cast<std::int16_t>(s / kFine);
+    s = std::max(s + slope, kShadowFloor);
+  }
+}
+
+// Raw roughness of one cell: the distance of its height from the mean of its
+// four diagonal neighbours, scaled by 600 per cell of height.
+std::int16_t RawRoughness(std::int32_t diagonalSum, std::int32_t height) {
+  const double d = diagonalSum * 0.25 - height;
+  const double r = std::sqrt(d * d + d * d);
+  const float scaled = static_cast<float>(r * 0.015625 * 600.0);
+  return static_cast<std::int16_t>(static_cast<std::int32_t>(std::nearbyint(scaled)));
+}
+
+void RawRoughnessPass() {
+  for (int y = 0; y < kMapSize; ++y) {
+    const MapCell* up = &WorldMap[CellIndex(0, y - 1)];
+    const MapCell* here = &WorldMap[CellIndex(0, y)];
+    const MapCell* down = &WorldMap[CellIndex(0, y + 1)];
+    std::int16_t* out = &BumpScratch[CellIndex(0, y)];
+    for (int x = 0; x < kMapSize; ++x) {
+      const int l = (x - 1) & kMapMask;
+      const int r = (x + 1) & kMapMask;
+      const std::int32_t sum = up[l].height + up[r].height + down[l].height + down[r].height;
+      out[x] = RawRoughness(sum, here[x].height);
+    }
+  }
+}
+
+// Smooths the raw roughness: the cell weighs 1/2, each axis neighbour 1/12,
+// each diagonal neighbour 1/24; at most 255.
+void SmoothBumpPass() {
+  for (int y = 0; y < kMapSize; ++y) {
+    const std::int16_t* up = &BumpScratch[CellIndex(0, y - 1)];
+    const std::int16_t* here = &BumpScratch[CellIndex(0, y)];
+    const std::int16_t* down = &BumpScratch[CellIndex(0, y + 1)];
+    MapCell* out = &WorldMap[CellIndex(0, y)];
+    for (int x = 0; x < kMapSize; ++x) {
+      const int l = (x - 1) & kMapMask;
+      const int r = (x + 1) & kMapMask;
+      const std::int32_t s1 = up[x] + down[x] + here[l] + here[r];
+      const std::int32_t t = (here[x] + s1 / 6) / 2;
+      const std::int32_t s2 = up[l] + up[r] + down[l] + down[r];
+      out[x].bump = static_cast<std::uint8_t>(std::min<std::int32_t>(255, t + s2 / 24));
+    }
+  }
+}
+
+// The tone map as a grey picture in the ImageBuffer, as far as it fits.
+// Tiles keep both the map rows and the picture columns in cache.
+void DrawTonePreview() {
+  constexpr int kTile = 32;
+  const terrain::RasterDesc& image = engine::ImageBuffer;
+  if (image.data == nullptr) return;
+  const int width = std::min(image.width, kMapSize);
+  const int height = std::min(image.height, kMapSize);
+  for (int y0 = 0; y0 < height; y0 += kTile) {
+    const int y1 = std::min(y0 + kTile, height);
+    for (int x0 = 0; x0 < width; x0 += kTile) {
+      const int x1 = std::min(x0 + kTile, width);
+      for (int x = x0; x < x1; ++x) {
+        for (int y = y0; y < y1; ++y) {
+          const std::int32_t g = WorldMap[CellIndex(x, y)].tone / 64;
+          engine::PixelAt(x, y) = static_cast<std::uint32_t>(g) * 0x10101u;
+        }
+      }
+    }
+  }
+}
+
+// A texture slope: the central difference divided by 4 (32 per cell over a
+// 128-texel base), keeping only its low byte.
+std::uint32_t SlopeByte(std::int32_t difference) {
+  return static_cast<std::uint32_t>((difference * 32) / 128) & 0xFFu;
+}
+
+}  // namespace
+
+void MakeTextureSlopes() {
+  for (int y = 0; y < kMapSize; ++y) {
+    const Texel* up = &TextureMap[CellIndex(0, y - 1)];
+    const Texel* here = &TextureMap[CellIndex(0, y)];
+    const Texel* down = &TextureMap[CellIndex(0, y + 1)];
+    TexelSlopes* out = &TextureSlopes[CellIndex(0, y)];
+    for (int x = 0; x < kMapSize; ++x) {
+      const int l = (x - 1) & kMapMask;
+      const int r = (x + 1) & kMapMask;
+      for (int k = 0; k < 2; ++k) {
+        const std::uint32_t gx = SlopeByte(here[r].tex[k] - here[l].tex[k]);
+        const std::uint32_t gy = SlopeByte(down[x].tex[k] - up[x].tex[k]);
+        out[x].slope[k] = static_cast<std::uint16_t>(gy * 256 + gx);
+      }
+    }
+  }
+}
+
+namespace {
+
+// Default colour map above row 255: the ground by tone (low plains, grass,
+// forest, bare rock, snow) and, toward the right of each row, by steepness
+// (rock). Row 256 continues row 255: white up to column 69, grey beyond.
+struct ColorStop {
+  int row;
+  int r, g, b;
+};
+
+constexpr ColorStop kFlatStops[] = {
+    {256, 255, 255, 255}, {320, 232, 226, 196}, {400, 150, 170, 95},  {520, 88, 132, 58},
+    {680, 70, 100, 48},   {790, 112, 98, 72},   {880, 132, 126, 118}, {950, 200, 200, 204},
+    {1000, 248, 248, 252}, {1023, 255, 255, 255},
+};
+constexpr ColorStop kSteepStops[] = {
+    {256, 128, 128, 128}, {400, 124, 114, 100}, {700, 118, 106, 90},
+    {900, 118, 116, 112}, {1023, 176, 176, 182},
+};
+// Columns up to the boundary take the flat colour; beyond it the colour turns
+// to rock over `blend` columns (one column at row 256, like the rows below).
+constexpr ColorStop kBoundaryStops[] = {
+    // r: boundary column, g: blend width
+    {256, 69, 1, 0}, {400, 24, 16, 0}, {900, 24, 16, 0}, {1023, 40, 24, 0},
+};
+
+template <std::size_t N>
+ColorStop StopAt(const ColorStop (&stops)[N], int row) {
+  std::size_t i = 1;
+  while (i + 1 < N && stops[i].row < row) ++i;
+  const ColorStop& lo = stops[i - 1];
+  const ColorStop& hi = stops[i];
+  const int span = hi.row - lo.row;
+  const int t = std::clamp(row - lo.row, 0, span);
+  return {row, lo.r + (hi.r - lo.r) * t / span, lo.g + (hi.g - lo.g) * t / span,
+          lo.b + (hi.b - lo.b) * t / span};
+}
+
+void FillUpperColorRows() {
+  for (int row = 256; row < kColorMapRows; ++row) {
+    const ColorStop flat = StopAt(kFlatStops, row);
+    const ColorStop steep = StopAt(kSteepStops, row);
+    const ColorStop edge = StopAt(kBoundaryStops, row);
+    const int boundary = edge.r;
+    const int blend = std::max(1, edge.g);
+    for (int column = 0; column < kColorMapColumns; ++column) {
+      const int w = std::clamp(column - boundary, 0, blend);  // rockiness, 0..blend
+      const std::uint32_t tint = Random(125);  // 0..4 per channel
+      const auto channel = [&](int f, int s, std::uint32_t extra) {
+        return static_cast<std::uint32_t>(std::min(255, f + (s - f) * w / blend + static_cast<int>(extra)));
+      };
+      const std::uint32_t r = channel(flat.r, steep.r, tint / 25);
+      const std::uint32_t g = channel(flat.g, steep.g, tint / 5 % 5);
+      const std::uint32_t b = channel(flat.b, steep.b, tint % 5);
+      ColorMap[row * kColorMapColumns + column] = r << 16 | g << 8 | b;
+    }
+  }
+}
+
+}  // namespace
+
+std::int32_t ShadowSlope(float elevation) {
+  constexpr std::int32_t kSteepest = std::numeric_limits<std::int32_t>::max();
+  // At or below the horizon the sun casts the longest shadows there are: a
+  // level line, every row shaded up to its highest point.
+  if (!(elevation > 0.0f)) return 0;
+  // At or past the zenith nothing casts a shadow beyond its own cell.
+  if (!(elevation < std::numbers::pi_v<long double> / 2)) return -kSteepest;
+  const long double drop = std::tan(static_cast<long double>(elevation)) * 262144.0L;
+  if (drop >= static_cast<long double>(kSteepest)) return -kSteepest;
+  return -static_cast<std::int32_t>(std::nearbyintl(drop));
+}
+
+void ShadeLandscape() {
+  shell::Console() << "shading landscape\n";
+  const std::int64_t slope = ShadowSlope(engine::Engine.sunelevation);
+  for (int y = 0; y < kMapSize; ++y) ShadeRow(&WorldMap[CellIndex(0, y)], slope);
+  engine::Engine.flags.shadingready = true;
+}
+
+void MakeBumpMap() {
+  shell::Console() << "Generating surface bumpness map\n";
+  RawRoughnessPass();
+  SmoothBumpPass();
+  DrawTonePreview();
+  for (int i = 0; i < engine::ImageBuffer.width; ++i) engine::NotifyProgress(i, i + 1);
+  engine::Engine.flags.bumpready = true;
+}
+
+void MakeClouds() {
+  std::ostream& out = shell::Console();
+  out << "preparing clouds simulator 4" << std::flush;
+  RunFractalLayer(FractalTarget::Cloud0);
+  out << " 3" << std::flush;
+  RunFractalLayer(FractalTarget::Cloud1);
+  out << " 2" << std::flush;
+  RunFractalLayer(FractalTarget::Cloud2);
+  out << " 1" << std::flush;
+  RunFractalLayer(FractalTarget::Cloud3);
+  out << " 0 ,done\n";
+  engine::Engine.flags.cloudsready = true;
+}
+
+// Light per packed slope pair: the slope (gx, gy) stands for the normal
+// (-gx, -gy, 32) / n; the sun shines from -x at elevation e.
+void MakeLightnessTables() {
+  std::ostream& out = shell::Console();
+  out << "Calculating lightness tables," << std::flush;
+  const engine::EngineState& state = engine::Engine;
+  const double e = state.sunelevation;
+  const float c = static_cast<float>(std::cos(e));
+  const float sn = static_cast<float>(std::sin(e));
+  for (int gy = -128; gy < 128; ++gy) {
+    for (int gx = -128; gx < 128; ++gx) {
+      const double n = std::sqrt(static_cast<double>(gx * gx + gy * gy + 1024));
+      float sun = static_cast<float>((gx * static_cast<double>(c) + 32.0 * static_cast<double>(sn)) / n);
+      float up = static_cast<float>(32.0 / n);
+      float rev = -sun;
+      sun = std::max(sun, 0.0f);
+      up = std::max(up, 0.0f);
+      rev = std::max(rev, 0.0f);
+      const int i = (gy & 255) * 256 + (gx & 255);
+      SunLightTable[i] = {sun * state.sunlightcolor.r, sun * state.sunlightcolor.g,
+                          sun * state.sunlightcolor.b};
+      SkyLightTable[i] = {up * state.abovelightcolor.r + rev * state.reverselightcolor.r,
+                          up * state.abovelightcolor.g + rev * state.reverselightcolor.g,
+                          up * state.abovelightcolor.b + rev * state.reverselightcolor.b};
+    }
+  }
+  out << "done.\n";
+  engine::Engine.flags.lightnessready = true;
+}
+
+void MakeTextures() {
+  std::ostream& out = shell::Console();
+  out << "generating textures..." << std::flush;
+  RunFractalLayer(FractalTarget::Tex0);
+  RunFractalLayer(FractalTarget::Tex1);
+  MakeTextureSlopes();
+  out << "done.\n";
+  engine::Engine.flags.texturesready = true;
+}
+
+// Rows 0..255: white on gentle slopes, a slightly tinted grey on steeper ones
+// (three draws per grey entry, blue first). Rows above continue the map with
+// landscape colours.
+void MakeDefaultColorMap() {
+  for (int row = 0; row < 256; ++row) {
+    for (int column = 0; column < kColorMapColumns; ++column) {
+      std::uint32_t colour = 0xFFFFFFu;
+      if (column > row / 4 + 5) {
+        const std::uint32_t b = Random(5);
+        const std::uint32_t g = Random(5);
+        const std::uint32_t r = Random(5);
+        colour = 0x808080u + r * 65536u + g * 256u + b;
+      }
+      ColorMap[row * kColorMapColumns + column] = colour;
+    }
+  }
+  FillUpperColorRows();
+  engine::Engine.flags.colormapready = true;
+  shell::Console() << "Colormap unspecified,using default colormap.\n";
+}
+
 }  // namespace terrain
