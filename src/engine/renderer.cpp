@@ -1,7 +1,476 @@
-// STUB: to be implemented.
 #include "engine/renderer.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <numbers>
+#include <ostream>
+
+#include "commands/setters.h"
+#include "engine/camera.h"
+#include "engine/span.h"
+#include "engine/state.h"
+#include "shell/runtime.h"
+#include "terrain/pipeline.h"
+#include "terrain/worldmap.h"
+
 namespace engine {
-void RenderFrame() {}
-void PrepareFrame() {}
-void RenderView() {}
+
+namespace {
+
+using terrain::CellIndexFixed;
+using terrain::MapCell;
+using terrain::WorldMap;
+
+constexpr std::int32_t kCell = 4096;                 // 20.12: one cell
+constexpr std::uint32_t kFraction = 4095;            // the 12 fraction bits
+constexpr std::int32_t kThinning = 80 * kCell;       // past this, one family of lines only
+constexpr std::int32_t kAxisBand = 800;              // |d| <= this: the ray runs along the other axis
+constexpr std::int32_t kMaxFarCells = kTrackerOff / kCell - 1;  // 4095: trackers stay below "off"
+constexpr std::int32_t kNearLimit = 100;             // keeps the projection's divisor positive
+constexpr std::int32_t kRowLimit = 1 << 30;          // projected rows are kept within +-2^30
+constexpr float kTwoPi = 2.0f * std::numbers::pi_v<float>;
+constexpr float kQuarterTurn = std::numbers::pi_v<float> / 2.0f;
+// Cloud slabs: the floors and ceilings of the two layers are the four cloud
+// surfaces raised by these heights (height units).
+constexpr std::int32_t kCloudLift[4] = {-10, 1280, 640, 2560};
+
+inline std::int32_t WrapAdd(std::int32_t a, std::int32_t b) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+
+inline std::int32_t WrapSub(std::int32_t a, std::int32_t b) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+}
+
+// Clears the 12 fraction bits (toward minus infinity).
+inline std::int32_t CellFloor(std::int32_t v) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(v) & ~kFraction);
+}
+
+inline std::int32_t ClampToInt32(std::int64_t v) {
+  if (v > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+  if (v < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(v);
+}
+
+// Round of a real into 32 bits, saturating instead of wrapping (NaN gives 0).
+inline std::int32_t RoundSaturated(double v) {
+  if (std::isnan(v)) return 0;
+  if (v >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
+  if (v <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(std::nearbyint(v));
+}
+
+// The projection offset Round(halfrows / scale - eye height), saturating.
+inline std::int32_t ProjectionBase(std::int32_t halfrows, float scale, float zfine) {
+  const float base = static_cast<float>(halfrows) / scale - zfine;
+  if (!(base > -2147483520.0f)) return std::numeric_limits<std::int32_t>::min();
+  if (base > 2147483520.0f) return std::numeric_limits<std::int32_t>::max();
+  return RoundSingle(base);
+}
+
+// A projected row, kept within +-2^30 so that the column's comparisons and
+// the span's differences cannot overflow.
+inline std::int32_t ProjectRow(std::int64_t fine, float scale) {
+  const float r = static_cast<float>(fine) * scale;
+  if (!(r > -static_cast<float>(kRowLimit))) return -kRowLimit;
+  if (r > static_cast<float>(kRowLimit)) return kRowLimit;
+  return RoundSingle(r);
+}
+
+// Round of a real that stands for a position or offset in 20.12 units;
+// positions wrap with the map, so the low 32 bits are kept.
+inline std::int32_t RoundWrapped(float v) {
+  if (!std::isfinite(v) || std::fabs(v) >= 9.2e18f) return 0;
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(std::llrint(v)));
+}
+
+// What every column of a frame shares.
+struct FrameView {
+  std::int32_t width = 0;
+  std::int32_t rows = 0;
+  std::int32_t farlimit = 0;  // view distance in 1/4096 cells
+  std::int32_t halfrows = 0;  // H x 256 div 2: the horizon in row units
+  float zfine = 0;            // the eye height in fine height units
+  std::uint8_t texparam = 0;
+  std::int32_t cloudshift[2] = {0, 0};
+};
+
+// A crossing of the ray with a grid line, and what the column needs of it.
+struct RaySample {
+  std::int32_t px, py;  // 20.12
+  std::int32_t dist;
+  std::int32_t cellA, cellB;
+  std::int32_t frac;
+  std::int32_t h;  // fine height
+  float scale;
+  std::int32_t base;
+  std::int32_t row;  // row units
+  bool hidden;
+  std::int32_t gx, gy;
+  std::int32_t u, v;
+  std::int32_t bump, tone;
+  std::int32_t depth;  // fine height units below the sun-shadow surface
+};
+
+inline std::int32_t Lerp(std::int32_t a, std::int32_t b, std::int32_t frac) {
+  return a * kCell + (b - a) * frac;
+}
+
+inline std::int32_t RightOf(std::int32_t cell) {
+  return (cell & ~terrain::kMapMask) | ((cell + 1) & terrain::kMapMask);
+}
+inline std::int32_t LeftOf(std::int32_t cell) {
+  return (cell & ~terrain::kMapMask) | ((cell - 1) & terrain::kMapMask);
+}
+inline std::int32_t Above(std::int32_t cell) { return (cell + terrain::kMapSize) & (terrain::kMapCells - 1); }
+inline std::int32_t Below(std::int32_t cell) { return (cell - terrain::kMapSize) & (terrain::kMapCells - 1); }
+
+inline std::int32_t SlopeX(std::int32_t cell) {
+  return (WorldMap[RightOf(cell)].height - WorldMap[LeftOf(cell)].height) / 2;
+}
+inline std::int32_t SlopeY(std::int32_t cell) {
+  return (WorldMap[Above(cell)].height - WorldMap[Below(cell)].height) / 2;
+}
+
+inline std::int32_t SampleHeight(const RaySample& s) {
+  return Lerp(WorldMap[s.cellA].height, WorldMap[s.cellB].height, s.frac);
+}
+
+// Projection factor and offset at a distance: a fine height f lands on row
+// units Round((f + base) x scale).
+inline void Project(RaySample& s, float focal4, std::int32_t dist, const FrameView& view) {
+  s.scale = focal4 / static_cast<float>(dist + kNearLimit);
+  s.base = ProjectionBase(view.halfrows, s.scale, view.zfine);
+}
+
+// The shading fields of a visible sample.
+inline void Shade(RaySample& s, std::uint8_t texparam) {
+  const MapCell& a = WorldMap[s.cellA];
+  const MapCell& b = WorldMap[s.cellB];
+  s.gx = Lerp(SlopeX(s.cellA), SlopeX(s.cellB), s.frac);
+  s.gy = Lerp(SlopeY(s.cellA), SlopeY(s.cellB), s.frac);
+  s.u = static_cast<std::int32_t>(static_cast<std::uint32_t>(s.px) << texparam);
+  s.v = static_cast<std::int32_t>(static_cast<std::uint32_t>(s.py) << texparam);
+  s.bump = Lerp(a.bump, b.bump, s.frac);
+  s.tone = Lerp(a.tone, b.tone, s.frac);
+  s.depth = Lerp(a.shadow, b.shadow, s.frac) - s.h;
+}
+
+// Moves the near end of a span up to the drawn top, interpolating toward the
+// far end; the slopes stay as they are.
+void ClipToDrawnTop(RaySample& prev, const RaySample& cur, std::int32_t drawntop) {
+  const double t = static_cast<double>(prev.row - drawntop) / static_cast<double>(prev.row - cur.row);
+  auto toward = [t](std::int32_t& p, std::int32_t c) {
+    p = WrapAdd(static_cast<std::int32_t>(std::llrint(static_cast<double>(WrapSub(c, p)) * t)), p);
+  };
+  toward(prev.u, cur.u);
+  toward(prev.v, cur.v);
+  toward(prev.tone, cur.tone);
+  toward(prev.bump, cur.bump);
+  toward(prev.depth, cur.depth);
+  prev.row = drawntop;
+}
+
+// Cloud fog of the air above one sample, entered as row events: each layer
+// is a slab between two cloud surfaces, and only its sunlit part (above the
+// sun-shadow surface) glows.
+void CollectFog(const RaySample& s, std::int32_t cells, const FrameView& view) {
+  const MapCell& a = WorldMap[s.cellA];
+  const MapCell& b = WorldMap[s.cellB];
+  const std::int32_t shadow = Lerp(a.shadow, b.shadow, s.frac) / kCell;
+  const std::int32_t cx = view.cloudshift[0];
+  const std::int32_t cy = view.cloudshift[1];
+  std::int32_t c[4] = {
+      WorldMap[CellIndexFixed(WrapAdd(s.px, cx), WrapAdd(s.py, cy))].cloud[0] + kCloudLift[0],
+      WorldMap[CellIndexFixed(WrapSub(s.px, cy), WrapAdd(s.py, cx))].cloud[1] + kCloudLift[1],
+      WorldMap[CellIndexFixed(WrapAdd(s.px, cy), WrapSub(s.py, cx))].cloud[2] + kCloudLift[2],
+      WorldMap[CellIndexFixed(WrapSub(s.px, cy), WrapSub(s.py, cx))].cloud[3] + kCloudLift[3],
+  };
+  for (std::int32_t& level : c) {
+    if (level < shadow) level = shadow;
+  }
+  for (int layer = 0; layer < 4; layer += 2) {
+    if (c[layer + 1] <= c[layer]) continue;
+    AddFog(ProjectRow(static_cast<std::int64_t>(c[layer]) * kCell + s.base, s.scale), cells);
+    AddFog(ProjectRow(static_cast<std::int64_t>(c[layer + 1]) * kCell + s.base, s.scale), -cells);
+  }
+}
+
+// The rest of the column, from the drawn top up, is sky seen through the
+// fog collected so far.
+void FillSky(std::uint32_t* column, const FrameView& view) {
+  const std::int32_t* light = LightBuffer.data();
+  std::int32_t density = Engine.fogdensity;
+  for (std::int32_t r = Column.drawntop / kRowUnits; r < view.rows; ++r) {
+    density += light[r];
+    column[r] = SkyPixel(SkyRows[static_cast<std::size_t>(r)], density);
+  }
+  Engine.fogdensity = density;
+}
+
+// Walks the ray of column x from the camera outwards and draws the column.
+void RenderColumn(std::int32_t x, const FrameView& view) {
+  ColumnRay ray = SetupColumnRay(x);
+  const float focal4 = static_cast<float>(ray.pixfocal) * Engine.heightscale * 256.0f;
+  std::uint32_t* column = reinterpret_cast<std::uint32_t*>(
+      ImageBuffer.data + static_cast<std::ptrdiff_t>(x) * ImageBuffer.colstride);
+
+  // A fresh column: no fog, nothing drawn.
+  std::memset(LightBuffer.data(), 0, LightBuffer.size() * sizeof(std::int32_t));
+  Engine.fogdensity = 0;
+  Column.x = x;
+  Column.drawntop = 0;
+  std::int32_t lastfog = 0;
+  bool thinned = false;
+  const std::int32_t toprow = view.rows * kRowUnits;
+
+  // The first sample is the eye's own position, projected without distance.
+  RaySample cur{};
+  cur.px = Engine.rendercamera.x;
+  cur.py = Engine.rendercamera.y;
+  cur.cellA = cur.cellB = CellIndexFixed(cur.px, cur.py);
+  cur.hidden = true;
+  cur.scale = focal4;
+  cur.base = ProjectionBase(view.halfrows, cur.scale, view.zfine);
+
+  for (;;) {
+    const RaySample prev = cur;
+
+    // The nearer crossing; ties go to the y-line.
+    const bool xline = TakesXLine(ray);
+    GridTracker& tracker = xline ? ray.xline : ray.yline;
+    cur.px = tracker.x;
+    cur.py = tracker.y;
+    cur.dist = tracker.dist;
+    cur.cellA = CellIndexFixed(cur.px, cur.py);
+    if (xline) {
+      cur.cellB = CellIndexFixed(cur.px, WrapAdd(cur.py, kCell));
+      cur.frac = static_cast<std::int32_t>(static_cast<std::uint32_t>(cur.py) & kFraction);
+    } else {
+      cur.cellB = CellIndexFixed(WrapAdd(cur.px, kCell), cur.py);
+      cur.frac = static_cast<std::int32_t>(static_cast<std::uint32_t>(cur.px) & kFraction);
+    }
+    Project(cur, focal4, cur.dist, view);
+
+    // Far field: only the more frequent family of lines (on equal lengths
+    // the x-lines stay).
+    if (!thinned && CellFloor(cur.dist) >= kThinning) {
+      thinned = true;
+      if (ray.xline.len > ray.yline.len) {
+        ray.xline.dist = kTrackerOff;
+      } else {
+        ray.yline.dist = kTrackerOff;
+      }
+    }
+
+    // View distance reached: the rest is sky.
+    if (view.farlimit < cur.dist) {
+      FillSky(column, view);
+      return;
+    }
+
+    cur.h = SampleHeight(cur);
+    cur.row = ProjectRow(static_cast<std::int64_t>(cur.h) + cur.base, cur.scale);
+
+    // Fog, at most once per cell of distance, visible or not.
+    if (cur.dist > lastfog) {
+      CollectFog(cur, (cur.dist - lastfog) / kCell + 1, view);
+      lastfog = CellFloor(cur.dist + kCell);
+    }
+
+    // Visible only where the terrain rises above what is drawn.
+    if (Column.drawntop + kRowUnits > cur.row) {
+      cur.hidden = true;
+    } else {
+      cur.hidden = false;
+      Shade(cur, view.texparam);
+      RaySample near = prev;
+      if (near.hidden) {
+        near.h = SampleHeight(near);
+        near.row = ProjectRow(static_cast<std::int64_t>(near.h) + near.base, near.scale);
+        Shade(near, view.texparam);
+      }
+      if (near.row < Column.drawntop) ClipToDrawnTop(near, cur, Column.drawntop);
+
+      DrawSpan(x, Column.drawntop, cur.row, near.u, near.v, cur.u, cur.v, near.gx, near.gy, cur.gx,
+               cur.gy, near.bump, cur.bump, near.tone, cur.tone, near.depth, cur.depth);
+      Column.drawntop = cur.row;
+      if (Column.drawntop >= toprow) return;  // full to the top: no sky
+    }
+
+    AdvanceTracker(tracker, xline);
+  }
+}
+
+// Sky colour per row: brightest at the horizon (the middle row), falling
+// toward the top and bottom rows.
+void BuildSkyRows(std::int32_t rows) {
+  const std::int32_t half = rows / 2;
+  for (std::int32_t r = 0; r < rows; ++r) {
+    const float v = static_cast<float>(half) / (static_cast<float>(r - half) - 0.5f);
+    const float u = 0.2f * std::sqrt(1.0f + v * v);
+    const float w = u / std::sqrt(1.0f + u * u);
+    SkyRows[static_cast<std::size_t>(r)] = Color{0.6f * w, 0.8f * w, w};
+  }
+}
+
+// The view distance as whole cells; the walk is defined below 4096 cells.
+std::int32_t FarLimit() {
+  std::int32_t cells = RoundSaturated(Engine.far);
+  if (cells > kMaxFarCells) cells = kMaxFarCells;
+  if (cells < -1) cells = -1;
+  return cells * kCell;
+}
+
+std::int32_t FocalLength() {
+  const std::int64_t w = ImageBuffer.width;
+  const std::int64_t h = ImageBuffer.height;
+  switch (Engine.fovmode) {
+    case 0:
+      return RoundSaturated(Engine.fovfactor * static_cast<float>(h));
+    case 1:
+      return RoundSaturated(Engine.fovfactor * static_cast<float>(w));
+    case 2:
+      return RoundSaturated(Engine.fovfactor * std::sqrt(static_cast<float>(w * w + h * h)));
+    default:
+      return Engine.focal;
+  }
+}
+
+void PrintTiming(std::int32_t columns) {
+  const std::uint64_t clocks = Engine.clockend - Engine.clockstart;
+  const std::int64_t pixels = static_cast<std::int64_t>(ImageBuffer.width) * ImageBuffer.height;
+  std::int64_t divisor = pixels / Engine.interlacing;
+  // More interlacing than pixels: measure against what was drawn.
+  if (divisor == 0) divisor = static_cast<std::int64_t>(columns) * ImageBuffer.height;
+  if (divisor == 0) divisor = 1;
+  shell::Console() << "Clocks per frame:" << clocks << " per pixel:" << clocks / static_cast<std::uint64_t>(divisor)
+                   << '\n';
+}
+
+}  // namespace
+
+ColumnRay SetupColumnRay(std::int32_t x) {
+  ColumnRay ray{};
+  const std::int64_t focal = Engine.focal;
+  const std::int64_t d = x - ImageBuffer.width / 2;
+  const std::int64_t lat = d * kCell / focal;
+  ray.pixfocal = RoundSaturated(std::sqrt(static_cast<double>(focal * focal + d * d)));
+
+  const double a = Engine.renderangle;
+  const double sa = std::sin(a);
+  const double ca = std::cos(a);
+  ray.dx = static_cast<std::int32_t>(std::trunc(static_cast<double>(lat) * ca - kCell * sa));
+  ray.dy = static_cast<std::int32_t>(std::trunc(static_cast<double>(lat) * sa + kCell * ca));
+
+  const std::int32_t px = Engine.rendercamera.x;
+  const std::int32_t py = Engine.rendercamera.y;
+  auto length = [](std::int64_t slope) {
+    return RoundSaturated(std::sqrt(static_cast<double>(slope) * static_cast<double>(slope) + 16777216.0));
+  };
+
+  // x-lines: x = k x 4096.
+  GridTracker& xt = ray.xline;
+  if (ray.dx > kAxisBand || ray.dx < -kAxisBand) {
+    const bool east = ray.dx > 0;
+    const std::int64_t slope = (east ? std::int64_t{ray.dy} : -std::int64_t{ray.dy}) * kCell / ray.dx;
+    xt.step = east ? kCell : -kCell;
+    xt.slope = ClampToInt32(slope);
+    xt.len = length(slope);
+    xt.x = east ? CellFloor(WrapAdd(px, kCell)) : CellFloor(px);
+    const std::int64_t run = east ? WrapSub(xt.x, px) : WrapSub(px, xt.x);
+    xt.y = WrapAdd(static_cast<std::int32_t>(run * slope / kCell), py);
+    xt.dist = ClampToInt32(run * xt.len / kCell);
+  } else {
+    xt.dist = xt.len = kTrackerOff;
+  }
+
+  // y-lines: y = k x 4096.
+  GridTracker& yt = ray.yline;
+  if (ray.dy > kAxisBand || ray.dy < -kAxisBand) {
+    const bool north = ray.dy > 0;
+    const std::int64_t slope = (north ? std::int64_t{ray.dx} : -std::int64_t{ray.dx}) * kCell / ray.dy;
+    yt.step = north ? kCell : -kCell;
+    yt.slope = ClampToInt32(slope);
+    yt.len = length(slope);
+    yt.y = north ? CellFloor(WrapAdd(py, kCell)) : CellFloor(py);
+    const std::int64_t run = north ? WrapSub(yt.y, py) : WrapSub(py, yt.y);
+    yt.x = WrapAdd(static_cast<std::int32_t>(run * slope / kCell), px);
+    yt.dist = ClampToInt32(run * yt.len / kCell);
+  } else {
+    yt.dist = yt.len = kTrackerOff;
+  }
+  return ray;
+}
+
+void RenderFrame() {
+  const std::int32_t* fog = Engine.fogcolor16;
+  Engine.fogpixel = static_cast<std::uint32_t>(((fog[0] * 256) & 0xFF0000) + (fog[1] & 0xFF00) +
+                                               ((fog[2] / 256) & 0xFF));
+  if (ImageBuffer.data == nullptr || ImageBuffer.width < 1 || ImageBuffer.height < 1) return;
+
+  PrepareFrame();
+  Engine.focal = FocalLength();
+  Engine.cloudshift[0] = RoundWrapped(static_cast<float>(Engine.cloudspeed[0]) * Engine.fogt);
+  Engine.cloudshift[1] = RoundWrapped(static_cast<float>(Engine.cloudspeed[1]) * Engine.fogt);
+  RenderView();
+  Engine.fogt = Engine.fogt + Engine.fogdt;
+}
+
+void PrepareFrame() {
+  if (!Engine.flags.fovset) {
+    commands::SetFovH(kQuarterTurn);
+    // A quarter turn spans exactly twice the focal length; the single
+    // angle's tangent lies a hair above 1.
+    Engine.fovfactor = 0.5f;
+    Engine.flags.fovset = true;
+  }
+  terrain::PrepareLandscape();
+
+  const float ground = GroundHeight(static_cast<float>(Engine.rendercamera.x) / kCell,
+                                    static_cast<float>(Engine.rendercamera.y) / kCell);
+  const float lowest = (ground + kEyeAboveGround) * kCell;
+  if (lowest > static_cast<float>(Engine.rendercamera.z)) Engine.rendercamera.z = RoundSaturated(lowest);
+}
+
+void RenderView() {
+  FrameView view;
+  view.width = ImageBuffer.width;
+  view.rows = ImageBuffer.height;
+  view.farlimit = FarLimit();
+  view.halfrows = view.rows * kRowUnits / 2;
+  view.zfine = static_cast<float>(Engine.rendercamera.z) / Engine.heightscale;
+  view.texparam = Engine.texparam;
+  view.cloudshift[0] = Engine.cloudshift[0];
+  view.cloudshift[1] = Engine.cloudshift[1];
+
+  if (Engine.interlacing < 1) Engine.interlacing = 1;
+  Engine.interlacephase = (Engine.interlacephase + 1) % Engine.interlacing;
+  if (Engine.interlacephase < 0) Engine.interlacephase = 0;
+
+  // The heading within 0 .. 2 pi.
+  const float turns = Engine.renderangle / std::numbers::pi_v<float> / 2.0f;
+  float angle = (turns - std::trunc(turns)) * std::numbers::pi_v<float> * 2.0f;
+  if (angle < 0) angle += kTwoPi;
+  Engine.renderangle = angle;
+
+  // A focal length below one pixel (a one-pixel port, a field of view near
+  // a half turn) is drawn with the shortest one that works.
+  if (Engine.focal < 1) Engine.focal = 1;
+
+  Engine.clockstart = ReadClock();
+  BuildSkyRows(view.rows);
+  std::int32_t columns = 0;
+  for (std::int32_t x = Engine.interlacephase; x < view.width; x += Engine.interlacing) {
+    RenderColumn(x, view);
+    NotifyProgress(x, x + 1);
+    ++columns;
+  }
+  Engine.clockend = ReadClock();
+  PrintTiming(columns);
+}
+
 }  // namespace engine

@@ -1,1 +1,230 @@
-// STUB: to be implemented (span shading and fog).
+#include "engine/span.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <ostream>
+
+#include "shell/runtime.h"
+#include "terrain/worldmap.h"
+
+namespace engine {
+
+ColumnState Column;
+
+namespace {
+
+using terrain::ColorMap;
+using terrain::SkyLightTable;
+using terrain::SunLightTable;
+using terrain::TextureMap;
+using terrain::TextureSlopes;
+
+// Texel coordinates are the top bits of u and v: 16 fraction bits, then the
+// texel within the 1024 x 1024 texture.
+constexpr int kTexelShift = 16;
+constexpr std::uint32_t kTexelMask = 1023;
+// Bump heights: m1 x b (bump byte x 4096) / 1048576 = m1 x bump / 256.
+constexpr std::int64_t kBumpDivisor = 1048576;
+// Keeps the colour-map row of (|e| x 256 + t) div 256 in multiples of 256.
+constexpr std::int32_t kColorRowMask = 1023 * 256;
+constexpr std::int32_t kLastColorEntry = terrain::kColorMapEntries - 1;
+
+// Sunlight that still reaches a surface deep in the shadow: the air and the
+// lit slopes around it scatter some of it in.
+constexpr float kShadowSunShare = 0.4f;
+
+inline std::int32_t Clamp255(std::int32_t v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+
+inline std::int32_t Channel(std::uint32_t pixel, int shift) {
+  return static_cast<std::int32_t>((pixel >> shift) & 255u);
+}
+
+// The 32-bit difference b - a; texture coordinates wrap, so their
+// difference does too.
+inline std::int32_t WrapDiff(std::int32_t a, std::int32_t b) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(b) - static_cast<std::uint32_t>(a));
+}
+
+// Change per row of a value interpolated over a span: k is 256 / span height.
+inline std::int32_t PerRow(std::int32_t a, std::int32_t b, float k) {
+  return RoundSingle(static_cast<float>(WrapDiff(a, b)) * k);
+}
+
+inline void Step(std::int32_t& value, std::int32_t inc) {
+  value = static_cast<std::int32_t>(static_cast<std::uint32_t>(value) + static_cast<std::uint32_t>(inc));
+}
+
+// A tone end outside 0..16320 x 4096 is reported and clamped; the span is
+// still drawn.
+std::int32_t CheckTone(std::int32_t tone, const char* below, const char* above) {
+  if (tone < 0) {
+    shell::Console() << below << '\n';
+    return 0;
+  }
+  if (tone > kMaxFineTone) {
+    shell::Console() << above << '\n';
+    return kMaxFineTone;
+  }
+  return tone;
+}
+
+// The fog colour's part of a pixel at this density: density x fogcolor16 / 65536.
+inline std::int32_t FogShare(std::int32_t density, std::int32_t fog16) {
+  return static_cast<std::int32_t>((static_cast<std::int64_t>(density) * fog16) >> 16);
+}
+
+// The fog blend of one density: the share of the lit colour that survives and
+// the fog colour's contribution per channel. Rebuilt only when the density
+// changes, which is rare within a span.
+struct FogBlend {
+  float keep;
+  std::int32_t fog[3];
+
+  explicit FogBlend(std::int32_t density) {
+    keep = static_cast<float>(kFullFog - density) / 255.0f;
+    for (int c = 0; c < 3; ++c) fog[c] = FogShare(density, Engine.fogcolor16[c]);
+  }
+};
+
+// The interpolated values of a span at one row.
+struct SpanPoint {
+  std::int32_t u, v, gx, gy, b, t, d;
+};
+
+// One ground pixel: texel, bump height, perturbed slope, light, colour map,
+// fog.
+inline std::uint32_t ShadedPixel(const SpanPoint& p, const FogBlend& blend) {
+  // Texel under the pixel.
+  const std::uint32_t texel =
+      ((static_cast<std::uint32_t>(p.v) >> kTexelShift) & kTexelMask) * 1024u +
+      ((static_cast<std::uint32_t>(p.u) >> kTexelShift) & kTexelMask);
+  const std::int32_t m0 = TextureMap[texel].tex[0];
+  const std::int32_t m1 = TextureMap[texel].tex[1];
+  const std::uint16_t s0 = TextureSlopes[texel].slope[0];
+  const std::uint16_t s1 = TextureSlopes[texel].slope[1];
+
+  // Bump height; m1 x b reaches 2^35, so the product is formed in 64 bits.
+  const std::int32_t e =
+      m0 + static_cast<std::int32_t>(static_cast<std::int64_t>(m1) * p.b / kBumpDivisor);
+
+  // Surface slope: the terrain's, perturbed by both texture layers; 32 stands
+  // for a rise of one cell per cell.
+  const std::int32_t s0x = static_cast<std::int8_t>(s0 & 255u);
+  const std::int32_t s0y = static_cast<std::int8_t>(s0 >> 8);
+  const std::int32_t s1x = static_cast<std::int8_t>(s1 & 255u);
+  const std::int32_t s1y = static_cast<std::int8_t>(s1 >> 8);
+  const std::int32_t nx = (s0x * 4096 + (s1x * p.b) / 256 + p.gx / 2) / 4096;
+  const std::int32_t ny = (s0y * 4096 + (s1y * p.b) / 256 + p.gy / 2) / 4096;
+
+  // Light for that orientation: sky light always, sunlight unless the
+  // surface lies deep under the shadow surface.
+  const std::int32_t l = (nx & 255) + (ny & 255) * 256;
+  const terrain::LightEntry& sun = SunLightTable[l];
+  const terrain::LightEntry& sky = SkyLightTable[l];
+  float lr = sun.r + sky.r;
+  float lg = sun.g + sky.g;
+  float lb = sun.b + sky.b;
+  if (p.d > kFineCell) {
+    const float share = SunShare(p.d);
+    lr = sun.r * share + sky.r;
+    lg = sun.g * share + sky.g;
+    lb = sun.b * share + sky.b;
+  }
+
+  // Ground colour by tone (row, shifted by the bump height) and steepness
+  // (column). A very steep pixel near the largest tone would index past the
+  // table; it takes the table's last colour.
+  const std::int32_t q = (std::abs(e) * 256 + p.t) / 256;
+  std::int32_t index = (q & kColorRowMask) + std::abs(nx) + std::abs(ny);
+  if (index > kLastColorEntry) index = kLastColorEntry;
+  const std::uint32_t c = ColorMap[index];
+
+  // Light, then fog.
+  const std::int32_t r = Clamp255(RoundSingle(static_cast<float>(Channel(c, 16)) * blend.keep * lr) + blend.fog[0]);
+  const std::int32_t g = Clamp255(RoundSingle(static_cast<float>(Channel(c, 8)) * blend.keep * lg) + blend.fog[1]);
+  const std::int32_t bl = Clamp255(RoundSingle(static_cast<float>(Channel(c, 0)) * blend.keep * lb) + blend.fog[2]);
+  return static_cast<std::uint32_t>(r * 65536 + g * 256 + bl);
+}
+
+}  // namespace
+
+float SunShare(std::int32_t depth) {
+  if (depth <= kFineCell) return 1.0f;
+  if (depth >= 2 * kFineCell) return kShadowSunShare;
+  const float fade = static_cast<float>(2 * kFineCell - depth) * (1.0f / kFineCell);
+  return kShadowSunShare + (1.0f - kShadowSunShare) * fade;
+}
+
+void AddFog(std::int32_t rowpos, std::int32_t amount) {
+  const std::int32_t r = rowpos / kRowUnits;
+  if (r >= ImageBuffer.height) return;
+  if (r < Column.drawntop / kRowUnits) {
+    Engine.fogdensity += amount;
+  } else {
+    LightBuffer[static_cast<std::size_t>(r)] += amount;
+  }
+}
+
+void DrawSpan(std::int32_t x, std::int32_t y1, std::int32_t y2, std::int32_t ua, std::int32_t va,
+              std::int32_t ub, std::int32_t vb, std::int32_t gxa, std::int32_t gya,
+              std::int32_t gxb, std::int32_t gyb, std::int32_t ba, std::int32_t bb,
+              std::int32_t ta, std::int32_t tb, std::int32_t da, std::int32_t db) {
+  const std::int32_t rows = ImageBuffer.height;
+
+  // Start inside the picture.
+  if (y1 < 0) y1 = 0;
+  if (y1 > (rows - 1) * kRowUnits) y1 = (rows - 1) * kRowUnits;
+
+  // Tone ends.
+  ta = CheckTone(ta, "Wooops[ h1<0] !", "Wooops[ h1>max] !");
+  tb = CheckTone(tb, "Wooops[h2<0] !", "Wooops[h2>max] !");
+
+  // Per-row increments, computed once for the span.
+  const std::int32_t height = y2 - y1 > 0 ? y2 - y1 : 1;
+  const float k = 256.0f / static_cast<float>(height);
+  const SpanPoint step{PerRow(ua, ub, k),   PerRow(va, vb, k), PerRow(gxa, gxb, k),
+                       PerRow(gya, gyb, k), PerRow(ba, bb, k), PerRow(ta, tb, k),
+                       PerRow(da, db, k)};
+  SpanPoint p{ua, va, gxa, gya, ba, ta, da};
+
+  std::int32_t r = y1 / kRowUnits;
+  std::int32_t r2 = y2 / kRowUnits;
+  if (r2 < 0) r2 = 0;
+  if (r2 > rows) r2 = rows;
+
+  std::uint32_t* column = reinterpret_cast<std::uint32_t*>(
+      ImageBuffer.data + static_cast<std::ptrdiff_t>(x) * ImageBuffer.colstride);
+  const std::int32_t* light = LightBuffer.data();
+  const std::uint32_t fogpixel = Engine.fogpixel;
+  std::int32_t density = Engine.fogdensity;
+  FogBlend blend(density);
+
+  // The rows, bottom up; the row r1 is always drawn.
+  for (;;) {
+    if (light[r] != 0) {
+      density += light[r];
+      blend = FogBlend(density);
+    }
+    column[r] = density >= kFullFog ? fogpixel : ShadedPixel(p, blend);
+    if (++r >= r2) break;
+    Step(p.u, step.u);
+    Step(p.v, step.v);
+    Step(p.gx, step.gx);
+    Step(p.gy, step.gy);
+    Step(p.b, step.b);
+    Step(p.t, step.t);
+    Step(p.d, step.d);
+  }
+  Engine.fogdensity = density;
+}
+
+std::uint32_t SkyPixel(const Color& row, std::int32_t density) {
+  if (density >= kFullFog) return Engine.fogpixel;
+  const float keep = static_cast<float>(kFullFog - density);
+  const std::int32_t r = Clamp255(RoundSingle(row.r * keep) + FogShare(density, Engine.fogcolor16[0]));
+  const std::int32_t g = Clamp255(RoundSingle(row.g * keep) + FogShare(density, Engine.fogcolor16[1]));
+  const std::int32_t b = Clamp255(RoundSingle(row.b * keep) + FogShare(density, Engine.fogcolor16[2]));
+  return static_cast<std::uint32_t>(r * 65536 + g * 256 + b);
+}
+
+}  // namespace engine
