@@ -33,6 +33,13 @@ constexpr std::int32_t kLastColorEntry = terrain::kColorMapEntries - 1;
 // lit slopes around it scatter some of it in.
 constexpr float kShadowSunShare = 0.4f;
 
+constexpr std::uint32_t kPrefetchRows = 4;
+
+inline std::int32_t Ahead(std::int32_t value, std::int32_t inc) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) +
+                                   kPrefetchRows * static_cast<std::uint32_t>(inc));
+}
+
 inline std::int32_t Clamp255(std::int32_t v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
 
 inline std::int32_t Channel(std::uint32_t pixel, int shift) {
@@ -91,13 +98,16 @@ struct SpanPoint {
   std::int32_t u, v, gx, gy, b, t, d;
 };
 
+inline std::uint32_t TexelAt(std::int32_t u, std::int32_t v) {
+  return ((static_cast<std::uint32_t>(v) >> kTexelShift) & kTexelMask) * 1024u +
+         ((static_cast<std::uint32_t>(u) >> kTexelShift) & kTexelMask);
+}
+
 // One ground pixel: texel, bump height, perturbed slope, light, colour map,
 // fog.
 inline std::uint32_t ShadedPixel(const SpanPoint& p, const FogBlend& blend) {
   // Texel under the pixel.
-  const std::uint32_t texel =
-      ((static_cast<std::uint32_t>(p.v) >> kTexelShift) & kTexelMask) * 1024u +
-      ((static_cast<std::uint32_t>(p.u) >> kTexelShift) & kTexelMask);
+  const std::uint32_t texel = TexelAt(p.u, p.v);
   const std::int32_t m0 = TextureMap[texel].tex[0];
   const std::int32_t m1 = TextureMap[texel].tex[1];
   const std::uint16_t s0 = TextureSlopes[texel].slope[0];
@@ -204,6 +214,13 @@ void DrawSpan(std::int32_t x, std::int32_t y1, std::int32_t y2, std::int32_t ua,
     if (light[r] != 0) {
       density += light[r];
       blend = FogBlend(density);
+    }
+    {
+      // Distant pixels jump across the texture; ask for the texel a few rows
+      // ahead while this one is shaded.
+      const std::uint32_t ahead = TexelAt(Ahead(p.u, step.u), Ahead(p.v, step.v));
+      __builtin_prefetch(&TextureMap[ahead]);
+      __builtin_prefetch(&TextureSlopes[ahead]);
     }
     column[r] = density >= kFullFog ? fogpixel : ShadedPixel(p, blend);
     if (++r >= r2) break;
