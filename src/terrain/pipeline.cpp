@@ -1,5 +1,6 @@
 #include "terrain/pipeline.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <ostream>
@@ -279,17 +280,14 @@ void ShapeHeights() {
 // Tone = height minus the current tone, stretched so that the smallest value
 // becomes 0 and the largest 16320 (colour-map row 1020 x 16).
 void DeriveTone() {
-  for (MapCell& cell : WorldMap) {
-    cell.tone = static_cast<std::int16_t>(cell.height - cell.tone);
-  }
-  std::int32_t max = WorldMap[0].tone;
+  // One sweep forms the differences and finds their range.
+  std::int32_t max = static_cast<std::int16_t>(WorldMap[0].height - WorldMap[0].tone);
   std::int32_t min = max;
-  for (const MapCell& cell : WorldMap) {
-    if (cell.tone > max) {
-      max = cell.tone;
-    } else if (cell.tone < min) {
-      min = cell.tone;
-    }
+  for (MapCell& cell : WorldMap) {
+    const auto difference = static_cast<std::int16_t>(cell.height - cell.tone);
+    cell.tone = difference;
+    max = std::max<std::int32_t>(max, difference);
+    min = std::min<std::int32_t>(min, difference);
   }
   if (max == min) {
     // A perfectly even difference has no range to stretch: every cell takes

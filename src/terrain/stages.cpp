@@ -44,12 +44,27 @@ void ShadeRow(MapCell* row, std::int64_t slope) {
 }
 
 // Raw roughness of one cell: the distance of its height from the mean of its
-// four diagonal neighbours, scaled by 600 per cell of height.
-std::int16_t RawRoughness(std::int32_t diagonalSum, std::int32_t height) {
-  const double d = diagonalSum * 0.25 - height;
+// four diagonal neighbours (k / 4 for k = diagonal sum - 4 x height), scaled
+// by 600 per cell of height.
+std::int16_t RawRoughness(std::int32_t k) {
+  const double d = k * 0.25;
   const double r = std::sqrt(d * d + d * d);
   const float scaled = static_cast<float>(r * 0.015625 * 600.0);
   return static_cast<std::int16_t>(static_cast<std::int32_t>(std::nearbyint(scaled)));
+}
+
+// RawRoughness by |k|, filled as far as a map has needed it so far; the
+// entries never change, so the table serves every later run.
+constexpr std::int32_t kLargestK = 8 * 32768;
+std::int16_t RoughnessByK[kLargestK + 1];
+std::int32_t RoughnessKnown = 0;
+
+std::int16_t LookUpRoughness(std::int32_t k) {
+  const std::int32_t m = k < 0 ? -k : k;
+  if (m >= RoughnessKnown) {
+    for (; RoughnessKnown <= m; ++RoughnessKnown) RoughnessByK[RoughnessKnown] = RawRoughness(RoughnessKnown);
+  }
+  return RoughnessByK[m];
 }
 
 void RawRoughnessPass() {
@@ -58,12 +73,13 @@ void RawRoughnessPass() {
     const MapCell* here = &WorldMap[CellIndex(0, y)];
     const MapCell* down = &WorldMap[CellIndex(0, y + 1)];
     std::int16_t* out = &BumpScratch[CellIndex(0, y)];
-    for (int x = 0; x < kMapSize; ++x) {
-      const int l = (x - 1) & kMapMask;
-      const int r = (x + 1) & kMapMask;
+    const auto at = [&](int x, int l, int r) {
       const std::int32_t sum = up[l].height + up[r].height + down[l].height + down[r].height;
-      out[x] = RawRoughness(sum, here[x].height);
-    }
+      out[x] = LookUpRoughness(sum - 4 * here[x].height);
+    };
+    at(0, kMapMask, 1);
+    for (int x = 1; x < kMapMask; ++x) at(x, x - 1, x + 1);
+    at(kMapMask, kMapMask - 1, 0);
   }
 }
 
@@ -75,14 +91,15 @@ void SmoothBumpPass() {
     const std::int16_t* here = &BumpScratch[CellIndex(0, y)];
     const std::int16_t* down = &BumpScratch[CellIndex(0, y + 1)];
     MapCell* out = &WorldMap[CellIndex(0, y)];
-    for (int x = 0; x < kMapSize; ++x) {
-      const int l = (x - 1) & kMapMask;
-      const int r = (x + 1) & kMapMask;
+    const auto at = [&](int x, int l, int r) {
       const std::int32_t s1 = up[x] + down[x] + here[l] + here[r];
       const std::int32_t t = (here[x] + s1 / 6) / 2;
       const std::int32_t s2 = up[l] + up[r] + down[l] + down[r];
       out[x].bump = static_cast<std::uint8_t>(std::min<std::int32_t>(255, t + s2 / 24));
-    }
+    };
+    at(0, kMapMask, 1);
+    for (int x = 1; x < kMapMask; ++x) at(x, x - 1, x + 1);
+    at(kMapMask, kMapMask - 1, 0);
   }
 }
 
@@ -122,15 +139,16 @@ void MakeTextureSlopes() {
     const Texel* here = &TextureMap[CellIndex(0, y)];
     const Texel* down = &TextureMap[CellIndex(0, y + 1)];
     TexelSlopes* out = &TextureSlopes[CellIndex(0, y)];
-    for (int x = 0; x < kMapSize; ++x) {
-      const int l = (x - 1) & kMapMask;
-      const int r = (x + 1) & kMapMask;
+    const auto at = [&](int x, int l, int r) {
       for (int k = 0; k < 2; ++k) {
         const std::uint32_t gx = SlopeByte(here[r].tex[k] - here[l].tex[k]);
         const std::uint32_t gy = SlopeByte(down[x].tex[k] - up[x].tex[k]);
         out[x].slope[k] = static_cast<std::uint16_t>(gy * 256 + gx);
       }
-    }
+    };
+    at(0, kMapMask, 1);
+    for (int x = 1; x < kMapMask; ++x) at(x, x - 1, x + 1);
+    at(kMapMask, kMapMask - 1, 0);
   }
 }
 
