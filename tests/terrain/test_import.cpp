@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <iterator>
+#include <sstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "engine/state.h"
@@ -371,6 +376,46 @@ TEST_F(Import, FileAndDestinationFaultsEndWithTheRunTimeReport) {
     EXPECT_EQ(Messages(t.lines), std::vector<std::string>{"Runtime error " + std::to_string(c.status)}) << c.name;
     EXPECT_EQ(HeightChecksum(), before) << c.name;
   }
+}
+
+// The example under examples/ imports a real elevation model as nine
+// mirrored tiles; its statements must run cleanly and leave no seam inside.
+TEST_F(Import, RealHeightfieldExampleTilesTheMap) {
+  const char* source = std::getenv("SKERROW_SOURCE_DIR");
+  ASSERT_NE(source, nullptr);
+  const std::string root(source);
+  std::ifstream in(root + "/examples/real-heightfield.sks");
+  ASSERT_TRUE(in.good());
+  std::string script;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("RENDER ", 0) != 0) script += line + "\n";  // no picture file in the tree
+  }
+  ASSERT_EQ(::chdir(root.c_str()), 0);
+  const testsupport::Transcript t = testsupport::RunScriptText(script);
+  ASSERT_EQ(::chdir("/"), 0);
+  EXPECT_EQ(Messages(t.lines), std::vector<std::string>{});
+  EXPECT_EQ(t.exit_status, -1);
+
+  std::ifstream raw_file(root + "/examples/data/jacksboro-403x344-int16.raw", std::ios::binary);
+  const std::string raw((std::istreambuf_iterator<char>(raw_file)), {});
+  ASSERT_EQ(raw.size(), 403u * 344u * 2u);
+  const auto sample = [&raw](int i, int j) {
+    const std::size_t k = 2 * (static_cast<std::size_t>(j) * 403 + i);
+    return static_cast<std::int16_t>(static_cast<std::uint8_t>(raw[k]) | (static_cast<std::uint8_t>(raw[k + 1]) << 8));
+  };
+  // 0.025 x 64 = 1.6 height units per metre above the level of 531 m.
+  const auto expected = [&](int i, int j) { return static_cast<std::int16_t>(std::nearbyint((sample(i, j) - 531.0f) * 1.6f)); };
+  EXPECT_EQ(Height(500, 0), expected(402 - 97, 0));  // mirrored along the row
+  EXPECT_EQ(Height(10, 400), expected(10, 343 - 56));  // mirrored rows
+  EXPECT_EQ(Height(1023, 1023), expected(217, 335));
+  // Mirrored neighbours repeat the edge sample, so no step at the seams.
+  for (int k = 0; k < 1024; k += 37) {
+    EXPECT_EQ(Height(402, k), Height(403, k)) << k;
+    EXPECT_EQ(Height(805, k), Height(806, k)) << k;
+    EXPECT_EQ(Height(k, 343), Height(k, 344)) << k;
+    EXPECT_EQ(Height(k, 687), Height(k, 688)) << k;
+  }
+  EXPECT_EQ(terrain::ColorMap[1023 * 256], 0xF4F4F2u);  // the colour map's top left pixel
 }
 
 }  // namespace
