@@ -155,6 +155,32 @@ struct Layout {
   std::int64_t lo, hi;
 };
 
+// The nine integers in statement order.
+Layout NextLayout() {
+  Layout l{};
+  l.rect.x0 = NextInt();
+  l.rect.y0 = NextInt();
+  l.rect.dx = NextInt();
+  l.rect.dy = NextInt();
+  l.rect.w = NextInt();
+  l.rect.h = NextInt();
+  l.sx = NextInt();
+  l.sy = NextInt();
+  l.ofs = NextInt();
+  return l;
+}
+
+// The sample type, compared byte for byte: a bare word arrives in upper
+// case, a string keeps its case.
+const TypeWord& NextTypeWord() {
+  script::TTOKEN entry;
+  script::NextParam(entry);
+  for (const TypeWord& t : kTypeWords) {
+    if (entry.vs == t.word) return t;
+  }
+  Fatal("Supported datatypes: UINT8,INT8,UINT16,INT16  ");
+}
+
 void ComputeRange(Layout& l) {
   const std::int64_t along_row = static_cast<std::int64_t>(l.rect.w - 1) * l.sx;
   const std::int64_t across_rows = static_cast<std::int64_t>(l.rect.h - 1) * l.sy;
@@ -196,29 +222,10 @@ void RunProcLOAD2DHEIGHTFIELD_LANDSCAPE() {
     return;
   }
   script::BeginFatalErrors();
-  Layout l{};
-  l.rect.x0 = NextInt();
-  l.rect.y0 = NextInt();
-  l.rect.dx = NextInt();
-  l.rect.dy = NextInt();
-  l.rect.w = NextInt();
-  l.rect.h = NextInt();
-  l.sx = NextInt();
-  l.sy = NextInt();
-  l.ofs = NextInt();
-
+  Layout l = NextLayout();
+  const TypeWord& type = NextTypeWord();
+  l.bytes = type.bytes;
   script::TTOKEN entry;
-  script::NextParam(entry);
-  const TypeWord* type = nullptr;
-  for (const TypeWord& t : kTypeWords) {
-    if (entry.vs == t.word) {
-      type = &t;
-      break;
-    }
-  }
-  if (type == nullptr) Fatal("Supported datatypes: UINT8,INT8,UINT16,INT16  ");
-  l.bytes = type->bytes;
-
   script::NextParam(entry);
   const bool auto_bias = entry.vs == "?" || entry.vs == "AUTO";
   float bias = auto_bias ? 0.0f : script::ParamFloat(entry);
@@ -242,7 +249,7 @@ void RunProcLOAD2DHEIGHTFIELD_LANDSCAPE() {
   src.width = l.rect.w;
   src.height = l.rect.h;
   src.data = buffer.data() + (l.ofs - l.lo);
-  src.sampletype = type->type;
+  src.sampletype = type.type;
   if (auto_bias) {
     const long double count = static_cast<long double>(l.rect.w) * l.rect.h;
     bias = static_cast<float>(-(terrain::SumSamples(src) / count));
