@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <ostream>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "engine/state.h"
 #include "shell/runtime.h"
 #include "terrain/stages.h"
@@ -56,11 +60,29 @@ constexpr Jump JumpOf(int steps) {
 }
 constexpr Jump kLaneJump = JumpOf(kLanes);
 
+#if defined(__SSE2__)
+// Low 32 bits of four 32 x 32 products.
+__m128i MulLow(__m128i a, __m128i b) {
+  const __m128i even = _mm_mul_epu32(a, b);
+  const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(a, 32), _mm_srli_epi64(b, 32));
+  return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)),
+                            _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
+}
+
+// High 32 bits of four 32 x 32 products with the same n: Random's result.
+__m128i MulHigh(__m128i a, __m128i n) {
+  const __m128i even = _mm_mul_epu32(a, n);
+  const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(a, 32), n);
+  return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 3, 1)),
+                            _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 3, 1)));
+}
+#endif
+
 // The next `count` displacements of a pass, Random(2a + 1) - a each, in the
 // order the generator yields them; randstate ends where `count` single
 // Random calls would have left it.
 void DrawDisplacements(std::int32_t* out, int count, std::int32_t a) {
-  const std::uint64_t n = static_cast<std::uint32_t>(2 * a + 1);
+  const auto n = static_cast<std::uint32_t>(2 * a + 1);
   std::uint32_t s = randstate;
   int i = 0;
   if (count >= kLanes) {
@@ -69,17 +91,35 @@ void DrawDisplacements(std::int32_t* out, int count, std::int32_t a) {
       s = s * kRandomMul + 1u;
       lane[k] = s;
     }
+#if defined(__SSE2__)
+    __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lane));
+    __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lane + 4));
+    const __m128i mul = _mm_set1_epi32(static_cast<std::int32_t>(kLaneJump.mul));
+    const __m128i add = _mm_set1_epi32(static_cast<std::int32_t>(kLaneJump.add));
+    const __m128i nn = _mm_set1_epi32(static_cast<std::int32_t>(n));
+    const __m128i aa = _mm_set1_epi32(a);
+    __m128i used = hi;
+    for (; i + kLanes <= count; i += kLanes) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_sub_epi32(MulHigh(lo, nn), aa));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4), _mm_sub_epi32(MulHigh(hi, nn), aa));
+      used = hi;
+      lo = _mm_add_epi32(MulLow(lo, mul), add);
+      hi = _mm_add_epi32(MulLow(hi, mul), add);
+    }
+    s = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(used, _MM_SHUFFLE(3, 3, 3, 3))));
+#else
     for (; i + kLanes <= count; i += kLanes) {
       for (int k = 0; k < kLanes; ++k) {
-        out[i + k] = static_cast<std::int32_t>((lane[k] * n) >> 32) - a;
+        out[i + k] = static_cast<std::int32_t>((static_cast<std::uint64_t>(lane[k]) * n) >> 32) - a;
       }
       s = lane[kLanes - 1];
       for (int k = 0; k < kLanes; ++k) lane[k] = lane[k] * kLaneJump.mul + kLaneJump.add;
     }
+#endif
   }
   for (; i < count; ++i) {
     s = s * kRandomMul + 1u;
-    out[i] = static_cast<std::int32_t>((s * n) >> 32) - a;
+    out[i] = static_cast<std::int32_t>((static_cast<std::uint64_t>(s) * n) >> 32) - a;
   }
   randstate = s;
 }
