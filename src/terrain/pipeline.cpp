@@ -78,12 +78,23 @@ __m128i MulHigh(__m128i a, __m128i n) {
 }
 #endif
 
-// The next `count` displacements of a pass, Random(2a + 1) - a each, in the
-// order the generator yields them; randstate ends where `count` single
-// Random calls would have left it.
-void DrawDisplacements(std::int32_t* out, int count, std::int32_t a) {
+// The state `steps` draws after `state`, by composing the step with itself.
+std::uint32_t Skip(std::uint32_t state, std::uint32_t steps) {
+  Jump j{kRandomMul, 1u};
+  for (; steps != 0; steps >>= 1) {
+    if (steps & 1u) state = state * j.mul + j.add;
+    j.add = j.add * j.mul + j.add;
+    j.mul = j.mul * j.mul;
+  }
+  return state;
+}
+
+// The next `count` displacements of a pass from the generator state `state`,
+// Random(2a + 1) - a each, in the order the generator yields them; `state`
+// ends where `count` single Random calls would have left it.
+void DrawDisplacements(std::uint32_t& state, std::int32_t* out, int count, std::int32_t a) {
   const auto n = static_cast<std::uint32_t>(2 * a + 1);
-  std::uint32_t s = randstate;
+  std::uint32_t s = state;
   int i = 0;
   if (count >= kLanes) {
     std::uint32_t lane[kLanes];
@@ -121,7 +132,7 @@ void DrawDisplacements(std::int32_t* out, int count, std::int32_t a) {
     s = s * kRandomMul + 1u;
     out[i] = static_cast<std::int32_t>((static_cast<std::uint64_t>(s) * n) >> 32) - a;
   }
-  randstate = s;
+  state = s;
 }
 
 // One fractal target: a signed 16-bit field in every element of a wrapping
@@ -140,85 +151,113 @@ class Field {
   std::int16_t* base_;
 };
 
-// Scratch for one row of displacements; a row holds at most 1024 points.
+// Displacements of the row being computed, and of a row held back until the
+// rows it depends on are done; a row holds at most 1024 points.
 std::int32_t RowDraws[kMapSize];
+std::int32_t HeldDraws[kMapSize];
 
-// Diagonal pass: points (x0 + i * step, y) of rows y0, y0 + step, ...; each
-// becomes the mean of its four diagonal neighbours at distance `half` plus a
-// displacement.
+// Points (x0 + i * step, y) of one row; each becomes the mean of its four
+// diagonal neighbours at distance `half` plus its displacement.
 template <int Stride>
-void DiagonalPass(const Field<Stride>& f, int x0, int y0, int step, int half, std::int32_t a) {
-  const int count = (kMapSize - x0 + step - 1) / step;
-  for (int y = y0; y < kMapSize; y += step) {
-    DrawDisplacements(RowDraws, count, a);
-    const std::int16_t* up = f.Row(y - half);
-    const std::int16_t* down = f.Row(y + half);
-    std::int16_t* row = f.Row(y);
-    int i = 0;
-    int x = x0;
-    // Left edge: x - half wraps when x is 0.
-    if (x - half < 0) {
-      const std::int32_t d = Field<Stride>::At(up, x - half) + Field<Stride>::At(up, x + half) +
-                             Field<Stride>::At(down, x - half) + Field<Stride>::At(down, x + half);
-      Field<Stride>::Put(row, x, d / 4 + RowDraws[i]);
-      ++i;
-      x += step;
-    }
-    // Interior: no wrap needed.
-    for (; x + half < kMapSize; x += step, ++i) {
-      const int l = (x - half) * Stride;
-      const int r = (x + half) * Stride;
-      const std::int32_t d = up[l] + up[r] + down[l] + down[r];
-      Field<Stride>::Put(row, x, d / 4 + RowDraws[i]);
-    }
-    // Right edge: x + half wraps to column 0.
-    for (; x < kMapSize; x += step, ++i) {
-      const std::int32_t d = Field<Stride>::At(up, x - half) + Field<Stride>::At(up, x + half) +
-                             Field<Stride>::At(down, x - half) + Field<Stride>::At(down, x + half);
-      Field<Stride>::Put(row, x, d / 4 + RowDraws[i]);
-    }
+void DiagonalRow(const Field<Stride>& f, int y, int x0, int step, int half, const std::int32_t* draws) {
+  using F = Field<Stride>;
+  const std::int16_t* up = f.Row(y - half);
+  const std::int16_t* down = f.Row(y + half);
+  std::int16_t* row = f.Row(y);
+  const auto wrapped = [&](int x) {
+    return F::At(up, x - half) + F::At(up, x + half) + F::At(down, x - half) + F::At(down, x + half);
+  };
+  int x = x0;
+  // Left edge: x - half wraps when x is 0.
+  if (x - half < 0) {
+    F::Put(row, x, wrapped(x) / 4 + *draws++);
+    x += step;
   }
+  // Interior: no wrap needed.
+  for (; x + half < kMapSize; x += step) {
+    const int l = (x - half) * Stride;
+    const int r = (x + half) * Stride;
+    const std::int32_t d = up[l] + up[r] + down[l] + down[r];
+    F::Put(row, x, d / 4 + *draws++);
+  }
+  // Right edge: x + half wraps to column 0.
+  for (; x < kMapSize; x += step) F::Put(row, x, wrapped(x) / 4 + *draws++);
 }
 
-// Plus-shaped pass over rows 0, half, 2 half, ...: in rows that are multiples
-// of `step` the points start at column `evenStart`, in the others at the other
-// of 0 and `half`; each becomes the mean of its four axis neighbours at
-// distance `half` plus a displacement.
+// Points (x0 + i * step, y) of one row; each becomes the mean of its four
+// axis neighbours at distance `half` plus its displacement.
 template <int Stride>
-void PlusPass(const Field<Stride>& f, int evenStart, int step, int half, std::int32_t a) {
-  const int oddStart = half - evenStart;
-  for (int y = 0; y < kMapSize; y += half) {
-    const int x0 = (y % step == 0) ? evenStart : oddStart;
-    const int count = (kMapSize - x0 + step - 1) / step;
-    DrawDisplacements(RowDraws, count, a);
-    const std::int16_t* up = f.Row(y - half);
-    const std::int16_t* down = f.Row(y + half);
-    std::int16_t* row = f.Row(y);
-    int i = 0;
-    int x = x0;
-    if (x - half < 0) {
-      const std::int32_t p = up[x * Stride] + Field<Stride>::At(row, x - half) +
-                             Field<Stride>::At(row, x + half) + down[x * Stride];
-      Field<Stride>::Put(row, x, p / 4 + RowDraws[i]);
-      ++i;
-      x += step;
-    }
-    for (; x + half < kMapSize; x += step, ++i) {
-      const std::int32_t p =
-          up[x * Stride] + row[(x - half) * Stride] + row[(x + half) * Stride] + down[x * Stride];
-      Field<Stride>::Put(row, x, p / 4 + RowDraws[i]);
-    }
-    for (; x < kMapSize; x += step, ++i) {
-      const std::int32_t p = up[x * Stride] + Field<Stride>::At(row, x - half) +
-                             Field<Stride>::At(row, x + half) + down[x * Stride];
-      Field<Stride>::Put(row, x, p / 4 + RowDraws[i]);
-    }
+void PlusRow(const Field<Stride>& f, int y, int x0, int step, int half, const std::int32_t* draws) {
+  using F = Field<Stride>;
+  const std::int16_t* up = f.Row(y - half);
+  const std::int16_t* down = f.Row(y + half);
+  std::int16_t* row = f.Row(y);
+  const auto wrapped = [&](int x) {
+    return up[x * Stride] + F::At(row, x - half) + F::At(row, x + half) + down[x * Stride];
+  };
+  int x = x0;
+  if (x - half < 0) {
+    F::Put(row, x, wrapped(x) / 4 + *draws++);
+    x += step;
   }
+  for (; x + half < kMapSize; x += step) {
+    const std::int32_t p = up[x * Stride] + row[(x - half) * Stride] + row[(x + half) * Stride] + down[x * Stride];
+    F::Put(row, x, p / 4 + *draws++);
+  }
+  for (; x < kMapSize; x += step) F::Put(row, x, wrapped(x) / 4 + *draws++);
 }
 
-// Displacement on the wrapping grid, coarse to fine, four passes per level.
-// Every pass reads only points of earlier passes, so a pass's draws can be
-// taken a row at a time; the draw order stays row-major within each pass.
+// One level of the displacement, side `step`. The four passes in row-major
+// order are: centres (rows half, half + step, ...), corners (rows 0, step,
+// ...), edge midpoints, then corners and centres again (both over rows 0,
+// half, 2 half, ...). Every row of a pass has m = 1024 / step points, so the
+// draws of any row lie at a known place in the random sequence; that lets the
+// passes run two at a time, row by row, while each point keeps its own draw:
+// a corner row follows the centre rows around it, a second-visit row the
+// edge rows around it, and row 0 of the later pass, which needs the last row
+// of the earlier one across the seam, comes last.
+template <int Stride>
+void DisplaceLevel(const Field<Stride>& f, int step, const LevelAmplitudes& a) {
+  const int half = step / 2;
+  const int m = kMapSize / step;
+  const auto rows = static_cast<std::uint32_t>(m);
+
+  // Centres and corners: the corner pass draws after all m rows of centres.
+  std::uint32_t centre = randstate;
+  std::uint32_t corner = Skip(centre, rows * rows);
+  DrawDisplacements(corner, HeldDraws, m, a.a2);
+  DrawDisplacements(centre, RowDraws, m, a.a1);
+  DiagonalRow(f, half, half, step, half, RowDraws);
+  for (int y = step; y < kMapSize; y += step) {
+    DrawDisplacements(centre, RowDraws, m, a.a1);
+    DiagonalRow(f, y + half, half, step, half, RowDraws);
+    DrawDisplacements(corner, RowDraws, m, a.a2);
+    DiagonalRow(f, y, 0, step, half, RowDraws);
+  }
+  DiagonalRow(f, 0, 0, step, half, HeldDraws);
+
+  // Edge midpoints, then corners and centres again: 2m rows each.
+  const auto edgeStart = [&](int y) { return y % step == 0 ? half : 0; };
+  std::uint32_t edge = corner;
+  std::uint32_t again = Skip(edge, 2 * rows * rows);
+  DrawDisplacements(again, HeldDraws, m, a.a2);
+  for (int y = 0; y <= half; y += half) {
+    DrawDisplacements(edge, RowDraws, m, a.a2);
+    PlusRow(f, y, edgeStart(y), step, half, RowDraws);
+  }
+  for (int y = half; y < kMapSize; y += half) {
+    if (y + half < kMapSize) {
+      DrawDisplacements(edge, RowDraws, m, a.a2);
+      PlusRow(f, y + half, edgeStart(y + half), step, half, RowDraws);
+    }
+    DrawDisplacements(again, RowDraws, m, a.a2);
+    PlusRow(f, y, half - edgeStart(y), step, half, RowDraws);
+  }
+  PlusRow(f, 0, 0, step, half, HeldDraws);
+  randstate = again;
+}
+
+// Displacement on the wrapping grid, coarse to fine.
 template <int Stride>
 void Displace(std::int16_t* base, const float* roughness) {
   const Field<Stride> f(base);
@@ -226,12 +265,7 @@ void Displace(std::int16_t* base, const float* roughness) {
   int level = 10;
   for (int step = kMapSize; step >= 2; step /= 2) {
     --level;
-    const int half = step / 2;
-    const LevelAmplitudes a = AmplitudesOf(roughness, level);
-    DiagonalPass(f, half, half, step, half, a.a1);  // centres
-    DiagonalPass(f, 0, 0, step, half, a.a2);        // corners
-    PlusPass(f, half, step, half, a.a2);            // edge midpoints
-    PlusPass(f, 0, step, half, a.a2);               // corners and centres again
+    DisplaceLevel(f, step, AmplitudesOf(roughness, level));
   }
 }
 
