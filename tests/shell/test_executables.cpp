@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <regex>
@@ -235,6 +236,30 @@ TEST(Executables, HostileScriptsDoNotCrash) {
       const int expected = p.windowed ? kNoWindowStatus : (tail[1].rfind("no errors", 0) == 0 ? 0 : 3);
       EXPECT_EQ(run.status, expected);
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The start script of `make run` and the examples of the language run
+// without a single error or warning and write their pictures into out/.
+TEST(Executables, ExampleScriptsRunClean) {
+  // This file lies in tests/shell of the source tree.
+  const std::string source =
+      std::filesystem::path(__FILE__).parent_path().parent_path().parent_path().string();
+  const std::string dir = testsupport::ScratchDir("examples");
+  ASSERT_EQ(std::system(("mkdir -p " + Quote(dir + "/out")).c_str()), 0);
+  for (const char* script : {"default.sks", "examples/flight.sks", "examples/lighting.sks",
+                             "examples/language.sks"}) {
+    SCOPED_TRACE(script);
+    const ProgramRun run = RunProgram("skerrow-batch", {source + "/" + script}, dir);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(std::count(run.lines.begin(), run.lines.end(), "no errors,no warnings"), 1);
+  }
+  for (const char* picture : {"valley", "ridge", "evening", "flight-7", "light-haze", "lang-0"}) {
+    EXPECT_EQ(ReadFile(dir + "/out/" + picture + ".ppm").substr(0, 3), "P6 ") << picture;
   }
 }
 
