@@ -335,6 +335,35 @@ TEST(PrepareLandscape, FlagTable) {
   }
 }
 
+// Statements change inputs and clear flags only; the next run redoes the
+// stages that depend on them.
+TEST(PrepareLandscape, StatementsDecideWhatTheNextRunRedoes) {
+  struct Case {
+    std::string script;
+    std::vector<std::string> lines;
+  };
+  const std::vector<Case> cases = {
+      {"SUNPOS 1.5, 0.4;", {"shading landscape", "", "Calculating lightness tables,done."}},
+      {"SUNLIGHTCOLOR 1, 1, 1;", {"", "Calculating lightness tables,done."}},
+      {"ABOVELIGHTCOLOR 0.2, 0.2, 0.2;", {"", "Calculating lightness tables,done."}},
+      {"REVERSELIGHTCOLOR 0.1, 0.1, 0.1;", {"", "Calculating lightness tables,done."}},
+      {"SETSEED 77;", {""}},
+      {"FOGCOLOR 1, 1, 1; FAR 100; TEXPARAM 5;", {""}},
+  };
+  FreshEngine();
+  Prepare();
+  for (const Case& c : cases) {
+    testsupport::RunScriptText(c.script);
+    EXPECT_EQ(Prepare().lines, c.lines) << c.script;
+  }
+  // Engine initialisation clears every flag: the whole world again.
+  {
+    testsupport::ConsoleCapture capture;
+    engine::EngineInit();
+  }
+  EXPECT_EQ(Prepare().lines, kFirstRunLines);
+}
+
 // With the landscape stage skipped (a heightfield in place) the clouds start
 // at the beginning of the random sequence, so they differ from the clouds of
 // a generated world with the same seed.
