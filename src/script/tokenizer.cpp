@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ios>
 #include <istream>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "script/diagnostics.h"
 #include "shell/runtime.h"
@@ -54,6 +56,14 @@ std::string ReadLine(std::istream& in) {
     text.push_back(static_cast<char>(c));
   }
   return text;
+}
+
+// A read fault of the source (not its end) ends the program as a run-time
+// error: with the system's code when there is one, else the short-read code.
+[[noreturn]] void ReadFault(const std::ios_base::failure& fault) {
+  const std::error_code code = fault.code();
+  const bool from_system = code.category() == std::system_category() || code.category() == std::generic_category();
+  shell::RuntimeError(from_system && code.value() > 0 ? code.value() : shell::kShortRead);
 }
 
 bool AtEnd(std::istream* in) {
@@ -134,9 +144,14 @@ void TTOKENIZER::Start() {
 void TTOKENIZER::NextLine() {
   // The console prompt shows everything printed so far before it waits.
   if (input != nullptr && input->tie() != nullptr) input->tie()->flush();
-  if (!AtEnd(input)) {
-    line = ReadLine(*input);
-    if (input->bad()) shell::RuntimeError(shell::kShortRead);
+  bool have_line = false;
+  try {
+    have_line = !AtEnd(input);
+    if (have_line) line = ReadLine(*input);
+  } catch (const std::ios_base::failure& fault) {
+    ReadFault(fault);
+  }
+  if (have_line) {
     line.push_back(' ');
     if (line == "#eof ") line = kEndMarker;
   } else {

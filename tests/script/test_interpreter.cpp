@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -381,20 +382,46 @@ TEST(Robustness, DeepRunsOfErrors) {
 }
 
 TEST(Robustness, BinaryGarbage) {
+  // Any byte; bytes without the two that end the input at once; and only
+  // characters the tokenizer accepts, so that the garbage runs to its end
+  // (their letters cannot spell a command that writes a file).
+  const std::string legal =
+      "abcXYZ_019$#'!()+,-;?@[\\]^|:<>=*./ \t\r\n"
+      "eE..;;;,,,''##$$FAR TEST ASSIGN CAMERA ";
   std::mt19937 random(12345);
-  for (int round = 0; round < 40; ++round) {
-    // Half the rounds avoid the bytes that end the input at once.
-    const int low = round % 2 == 0 ? 0 : 1;
-    const int high = round % 2 == 0 ? 255 : 254;
-    std::uniform_int_distribution<int> byte(low, high);
+  for (int round = 0; round < 60; ++round) {
     std::string garbage(20000, '\0');
-    for (char& c : garbage) c = static_cast<char>(byte(random));
+    std::uniform_int_distribution<int> byte(round % 3 == 1 ? 1 : 0, round % 3 == 1 ? 254 : 255);
+    std::uniform_int_distribution<std::size_t> pick(0, legal.size() - 1);
+    for (char& c : garbage) c = round % 3 == 2 ? legal[pick(random)] : static_cast<char>(byte(random));
     testsupport::ResetProgram();
     const auto result = testsupport::RunScriptText(garbage);
     EXPECT_EQ(result.exit_status, -1);
     ASSERT_GE(result.lines.size(), 2u);
     EXPECT_EQ(result.lines[result.lines.size() - 2], "Statistics:") << round;
+    if (round % 3 == 2) {
+      EXPECT_GT(result.lines.size(), 1000u) << "legal characters only should run long: " << round;
+    }
   }
+}
+
+// A script source that fails while being read (here a directory) ends the
+// program with the run-time error of the read, not with a crash.
+TEST(Robustness, ReadFaultIsARuntimeError) {
+  testsupport::ResetProgram();
+  const std::string dir = testsupport::ScratchDir("read-fault");
+  std::ifstream source(dir);
+  ASSERT_TRUE(source.is_open());
+  testsupport::ConsoleCapture console;
+  int status = -1;
+  try {
+    script::RunScriptFile(source);
+  } catch (const shell::ProgramExit& exit) {
+    status = exit.status;
+  }
+  EXPECT_EQ(status, 21);  // EISDIR
+  ASSERT_FALSE(console.Lines().empty());
+  EXPECT_EQ(console.Lines().back().rfind("Runtime error 21 at 0x", 0), 0u);
 }
 
 }  // namespace
