@@ -105,9 +105,9 @@ void EngineInit() {
 }
 
 void SetDefaultParams() {
-  Engine.camera = Camera{0, 0, 0, 0};
-  // Until the first camera move, frames look from the middle of the map
-  // along the diagonal.
+  // The script camera keeps its values (a fresh record starts it at 0); only
+  // the render camera returns to its default view: until the first camera
+  // move, frames look from the middle of the map along the diagonal.
   Engine.rendercamera = RenderCamera{2097152, 2097152, 0};
   Engine.renderangle = static_cast<float>(-45.0L * std::numbers::pi_v<long double> / 180.0L);
   Engine.interlacing = 1;

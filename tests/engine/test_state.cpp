@@ -118,6 +118,7 @@ TEST_F(EngineStateTest, EngineInitResetsSceneButKeepsAnimationSeedAndSteering) {
   Engine.texparam = 2;
   Engine.interlacing = 7;
   Engine.fogcolor16[1] = 5;
+  Engine.camera = engine::Camera{7, 8, 9, 0.5f};
   terrain::randstate = 1234;
   SetAllFlags();
   capture.Clear();
@@ -138,6 +139,11 @@ TEST_F(EngineStateTest, EngineInitResetsSceneButKeepsAnimationSeedAndSteering) {
   EXPECT_TRUE(Engine.followground);
   EXPECT_EQ(Engine.steerspeed, 3.0f);
   EXPECT_EQ(Engine.texlevel, 4);
+  // The script camera survives; the first camera action copies it into the
+  // render camera, which returns to its default view here.
+  EXPECT_EQ(Engine.camera.x, 7.0f);
+  EXPECT_EQ(Engine.camera.angle, 0.5f);
+  EXPECT_EQ(Engine.rendercamera.x, 2097152);
 
   EXPECT_EQ(Engine.far, 256.0f);
   EXPECT_EQ(Engine.texparam, 10);
