@@ -33,9 +33,10 @@ std::vector<std::string> Messages(const std::vector<std::string>& lines) {
   return out;
 }
 
+// The fixtures lie beside this file, whatever the working directory.
 std::string Fixture(const std::string& name) {
-  const char* source = std::getenv("SKERROW_SOURCE_DIR");
-  return std::string(source != nullptr ? source : ".") + "/tests/commands/fixtures/" + name;
+  const std::string self = __FILE__;
+  return self.substr(0, self.rfind('/')) + "/fixtures/" + name;
 }
 
 class ColorMapFile : public ::testing::Test {
