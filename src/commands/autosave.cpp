@@ -48,6 +48,15 @@ void RoundToTenDigits(double magnitude, char (&digits)[kSignificantDigits], int&
 
 void WriteLineEnd(std::FILE* file) { shell::WriteOrDie(file, kLineEnd, 2); }
 
+// Decimal, except for the one value whose digits the tokenizer cannot read
+// back: a minus sign before 2147483648 is a sign before an out-of-range
+// constant, so -2^31 (a seed the new-world key can draw) is written as the
+// hexadecimal pattern that reads back as itself.
+std::string FormatParamInt(std::int32_t value) {
+  if (value == INT32_MIN) return "$80000000";
+  return std::to_string(value);
+}
+
 }  // namespace
 
 std::string FormatParamReal(float value) {
@@ -76,7 +85,7 @@ void WriteIntLine(std::FILE* file, std::string_view word, const std::int32_t* va
   std::string line(word);
   line += ' ';
   for (int i = 0; i <= last; ++i) {
-    line += std::to_string(values[i]);
+    line += FormatParamInt(values[i]);
     if (i != last) line += ',';
   }
   line += ';';

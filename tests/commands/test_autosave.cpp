@@ -171,7 +171,7 @@ TEST_F(Autosave, WrittenFileGivesBackTheSame32BitValues) {
   const float awkward[] = {0.1f, 1.0f / 3.0f, 0x1p-15f, -123456.789f, 1e-40f, 3.0e38f, -7.0e-12f, 0.999999940f};
   for (std::size_t k = 0; k < std::size(awkward); ++k) {
     testsupport::ResetProgram();
-    Engine.setseed = -2147483647 + static_cast<std::int32_t>(k);
+    Engine.setseed = INT32_MIN + static_cast<std::int32_t>(k);  // -2^31 first
     Engine.camera = {awkward[k], -awkward[k], awkward[(k + 1) % 8], awkward[(k + 2) % 8]};
     Engine.far = 301.0f;
     Engine.fogt = awkward[(k + 3) % 8];
@@ -214,6 +214,15 @@ TEST_F(Autosave, WrittenFileGivesBackTheSame32BitValues) {
           << "value " << i << " of file " << k << ": " << pairs[i].first << " vs " << pairs[i].second;
     }
   }
+}
+
+TEST_F(Autosave, LowestSeedIsWrittenSoThatItReadsBack) {
+  Engine.setseed = INT32_MIN;
+  commands::WriteParamsFile("lowest.sks");
+  EXPECT_EQ(CrLfLines(ReadAll("lowest.sks"))[1], "setseed $80000000;");
+  Engine.setseed = INT32_MIN + 1;
+  commands::WriteParamsFile("next.sks");
+  EXPECT_EQ(CrLfLines(ReadAll("next.sks"))[1], "setseed -2147483647;");
 }
 
 TEST_F(Autosave, NonFiniteRealsKeepTheScriptRunnable) {
