@@ -156,57 +156,62 @@ namespace {
 
 // Default colour map above row 255: the ground by tone (low plains, grass,
 // forest, bare rock, snow) and, toward the right of each row, by steepness
-// (rock). Row 256 continues row 255: white up to column 69, grey beyond.
-struct ColorStop {
+// (rock). Each stop gives, for its row, the colour of level ground, the
+// colour of rock, the last column of level ground and the number of columns
+// over which it turns to rock; rows between stops interpolate. Row 256
+// continues row 255: white up to column 69, grey from column 70 on.
+struct GroundStop {
   int row;
-  int r, g, b;
+  int flat[3];
+  int rock[3];
+  int edge;
+  int blend;
 };
 
-constexpr ColorStop kFlatStops[] = {
-    {256, 255, 255, 255}, {320, 232, 226, 196}, {400, 150, 170, 95},  {520, 88, 132, 58},
-    {680, 70, 100, 48},   {790, 112, 98, 72},   {880, 132, 126, 118}, {950, 200, 200, 204},
-    {1000, 248, 248, 252}, {1023, 255, 255, 255},
-};
-constexpr ColorStop kSteepStops[] = {
-    {256, 128, 128, 128}, {400, 124, 114, 100}, {700, 118, 106, 90},
-    {900, 118, 116, 112}, {1023, 176, 176, 182},
-};
-// Columns up to the boundary take the flat colour; beyond it the colour turns
-// to rock over `blend` columns (one column at row 256, like the rows below).
-constexpr ColorStop kBoundaryStops[] = {
-    // r: boundary column, g: blend width
-    {256, 69, 1, 0}, {400, 24, 16, 0}, {900, 24, 16, 0}, {1023, 40, 24, 0},
+constexpr GroundStop kGroundStops[] = {
+    {256, {255, 255, 255}, {128, 128, 128}, 69, 1},
+    {320, {232, 226, 196}, {126, 122, 116}, 50, 10},
+    {400, {150, 170, 95}, {124, 114, 100}, 30, 20},
+    {520, {88, 132, 58}, {122, 111, 96}, 30, 20},
+    {680, {70, 100, 48}, {118, 106, 90}, 30, 20},
+    {790, {112, 98, 72}, {118, 110, 100}, 28, 20},
+    {880, {132, 126, 118}, {118, 116, 112}, 28, 20},
+    {950, {200, 200, 204}, {140, 140, 142}, 32, 20},
+    {1000, {248, 248, 252}, {165, 165, 170}, 36, 22},
+    {1023, {255, 255, 255}, {176, 176, 182}, 40, 24},
 };
 
-template <std::size_t N>
-ColorStop StopAt(const ColorStop (&stops)[N], int row) {
+int Between(int from, int to, int t, int span) { return from + (to - from) * t / span; }
+
+GroundStop GroundAt(int row) {
   std::size_t i = 1;
-  while (i + 1 < N && stops[i].row < row) ++i;
-  const ColorStop& lo = stops[i - 1];
-  const ColorStop& hi = stops[i];
+  while (kGroundStops[i].row < row) ++i;
+  const GroundStop& lo = kGroundStops[i - 1];
+  const GroundStop& hi = kGroundStops[i];
   const int span = hi.row - lo.row;
-  const int t = std::clamp(row - lo.row, 0, span);
-  return {row, lo.r + (hi.r - lo.r) * t / span, lo.g + (hi.g - lo.g) * t / span,
-          lo.b + (hi.b - lo.b) * t / span};
+  const int t = row - lo.row;
+  GroundStop g{row, {}, {}, Between(lo.edge, hi.edge, t, span), Between(lo.blend, hi.blend, t, span)};
+  for (int c = 0; c < 3; ++c) {
+    g.flat[c] = Between(lo.flat[c], hi.flat[c], t, span);
+    g.rock[c] = Between(lo.rock[c], hi.rock[c], t, span);
+  }
+  return g;
 }
 
+// One draw per entry gives the slight tint, 0..4 in each channel.
 void FillUpperColorRows() {
   for (int row = 256; row < kColorMapRows; ++row) {
-    const ColorStop flat = StopAt(kFlatStops, row);
-    const ColorStop steep = StopAt(kSteepStops, row);
-    const ColorStop edge = StopAt(kBoundaryStops, row);
-    const int boundary = edge.r;
-    const int blend = std::max(1, edge.g);
+    const GroundStop g = GroundAt(row);
     for (int column = 0; column < kColorMapColumns; ++column) {
-      const int w = std::clamp(column - boundary, 0, blend);  // rockiness, 0..blend
-      const std::uint32_t tint = Random(125);  // 0..4 per channel
-      const auto channel = [&](int f, int s, std::uint32_t extra) {
-        return static_cast<std::uint32_t>(std::min(255, f + (s - f) * w / blend + static_cast<int>(extra)));
-      };
-      const std::uint32_t r = channel(flat.r, steep.r, tint / 25);
-      const std::uint32_t g = channel(flat.g, steep.g, tint / 5 % 5);
-      const std::uint32_t b = channel(flat.b, steep.b, tint % 5);
-      ColorMap[row * kColorMapColumns + column] = r << 16 | g << 8 | b;
+      const int w = std::clamp(column - g.edge, 0, g.blend);  // rockiness 0..blend
+      const auto tint = static_cast<int>(Random(125));
+      const int extra[3] = {tint / 25, tint / 5 % 5, tint % 5};
+      std::uint32_t colour = 0;
+      for (int c = 0; c < 3; ++c) {
+        const int value = std::min(255, Between(g.flat[c], g.rock[c], w, g.blend) + extra[c]);
+        colour = colour << 8 | static_cast<std::uint32_t>(value);
+      }
+      ColorMap[row * kColorMapColumns + column] = colour;
     }
   }
 }
