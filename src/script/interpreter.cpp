@@ -150,6 +150,8 @@ void RunStatements() {
 void RunScriptFile(std::istream& file) {
   Tokenizer.input = &file;
   RunStatements();
+  // The caller closes the file; nothing may read from it after the run.
+  Tokenizer.input = nullptr;
   PrintStatistics();
 }
 

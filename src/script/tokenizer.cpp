@@ -37,8 +37,8 @@ bool IsBlank(unsigned char c) { return c >= 1 && c <= 32; }
 
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-// One line of any length; it ends at LF, CR, or CR LF. A read fault (not the
-// end of the source) ends the program with the run-time read error.
+// One line of any length; it ends at LF, CR, or CR LF. A read fault of a file
+// throws from its stream buffer (NextLine turns it into a run-time error).
 std::string ReadLine(std::istream& in) {
   std::string text;
   std::streambuf* buf = in.rdbuf();
