@@ -45,12 +45,14 @@ void ShadeRow(MapCell* row, std::int64_t slope) {
 
 // Raw roughness of one cell: the distance of its height from the mean of its
 // four diagonal neighbours (k / 4 for k = diagonal sum - 4 x height), scaled
-// by 600 per cell of height.
+// by 600 per cell of height. Cliffs of more than about 46 cells would pass
+// the signed 16-bit range and turn negative; they are held at 32767 instead,
+// the roughest value, which the smoothing then limits to 255.
 std::int16_t RawRoughness(std::int32_t k) {
   const double d = k * 0.25;
   const double r = std::sqrt(d * d + d * d);
   const float scaled = static_cast<float>(r * 0.015625 * 600.0);
-  return static_cast<std::int16_t>(static_cast<std::int32_t>(std::nearbyint(scaled)));
+  return static_cast<std::int16_t>(std::min(32767.0f, std::nearbyint(scaled)));
 }
 
 // RawRoughness by |k|, filled as far as a map has needed it so far; the

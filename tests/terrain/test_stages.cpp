@@ -158,6 +158,18 @@ TEST_F(Stages, BumpIsZeroOnFlatGroundAndAtMost255) {
   EXPECT_EQ(Cell(9, 9).bump, 255);
 }
 
+// A cliff whose raw roughness passes 32767 stays the roughest there is
+// instead of wrapping to a negative value.
+TEST_F(Stages, BumpOfACliffStaysRough) {
+  Cell(9, 9).height = 3000;  // raw sqrt 2 x 3000 x 9.375 = 39775
+  Run(terrain::MakeBumpMap);
+  EXPECT_EQ(terrain::BumpScratch[CellIndex(9, 9)], 32767);
+  EXPECT_EQ(terrain::BumpScratch[CellIndex(10, 10)], 9944);  // 750 x sqrt 2 x 9.375
+  for (const auto& [x, y] : std::vector<std::pair<int, int>>{{9, 9}, {10, 9}, {10, 10}, {11, 11}}) {
+    EXPECT_EQ(Cell(x, y).bump, 255) << x << "," << y;
+  }
+}
+
 std::vector<std::pair<int, int>> ProgressCalls;
 void RecordProgress(std::int32_t first, std::int32_t last, void*) { ProgressCalls.push_back({first, last}); }
 
