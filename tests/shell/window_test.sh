@@ -212,6 +212,26 @@ done
 wait_change before.png "r"
 echo "ok: keys Up, Left, r"
 
+# --- 6. A new window size: a white screen and a black picture of the new
+# size, then frames that fill the whole window from its top-left corner,
+# exactly as the engine renders the scene at that size.
+xdotool windowsize "$wid" 640 480 2>/dev/null
+wait_line "sk.renderport w=640 h=480 called" 1
+key Return
+wait_line 'Enter "#eof" to close input' 2
+printf "RENDER 'resized.ppm';\n#eof\n" >&3
+wait_line "Statistics:" 3
+[ "$(head -c 15 resized.ppm)" = "P6 640 480 255" ] || fail "RENDER after the resize: $(head -c 15 resized.ppm)"
+convert resized.ppm resized.png
+deadline=$((SECONDS + LIMIT))
+while :; do
+  shot now.png
+  [ "$(differing resized.png now.png)" = 0 ] && break
+  [ $SECONDS -lt $deadline ] || fail "the resized window does not show the picture ($(differing resized.png now.png) pixels differ)"
+  sleep 0.2
+done
+echo "ok: resized to 640 x 480"
+
 quit_with_esc
 echo "ok: Esc in the scene"
 rm -rf "$work"
