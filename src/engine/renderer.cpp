@@ -199,110 +199,160 @@ void CollectFog(const RaySample& s, std::int32_t cells, const FrameView& view) {
   }
 }
 
-// The rest of the column, from the drawn top up, is sky seen through the
-// fog collected so far.
-void FillSky(std::uint32_t* column, const FrameView& view) {
-  const std::int32_t* light = LightBuffer.data();
-  std::int32_t density = Engine.fogdensity;
-  for (std::int32_t r = Column.drawntop / kRowUnits; r < view.rows; ++r) {
-    density += light[r];
-    column[r] = SkyPixel(SkyRows[static_cast<std::size_t>(r)], density);
-  }
-  Engine.fogdensity = density;
+// The ray's geometry: where it crosses the grid lines, which cells lie on
+// either side, and whether the crossing collects fog. It depends on nothing
+// but the trackers, so it is walked a batch ahead of the terrain work and
+// the map cells it will need are fetched meanwhile.
+struct Crossing {
+  std::int32_t px, py, dist;
+  std::int32_t cellA, cellB, frac;
+  std::int32_t fogcells;  // cells of path whose fog this crossing collects, 0 for none
+};
+
+constexpr int kCrossingBatch = 32;
+
+struct RayWalk {
+  ColumnRay ray;
+  std::int32_t farlimit;
+  std::int32_t lastfog = 0;  // distance up to which fog has been collected
+  bool thinned = false;
+  bool ended = false;  // the next crossing lies beyond the view distance
+};
+
+inline void Prefetch(std::int32_t px, std::int32_t py) {
+  __builtin_prefetch(&WorldMap[CellIndexFixed(px, py)]);
 }
 
-// Walks the ray of column x from the camera outwards and draws the column.
-void RenderColumn(std::int32_t x, const FrameView& view) {
-  ColumnRay ray = SetupColumnRay(x);
-  const float focal4 = static_cast<float>(ray.pixfocal) * Engine.heightscale * 256.0f;
-  std::uint32_t* column = reinterpret_cast<std::uint32_t*>(
-      ImageBuffer.data + static_cast<std::ptrdiff_t>(x) * ImageBuffer.colstride);
-
-  // A fresh column: no fog, nothing drawn.
-  std::memset(LightBuffer.data(), 0, LightBuffer.size() * sizeof(std::int32_t));
-  Engine.fogdensity = 0;
-  Column.x = x;
-  Column.drawntop = 0;
-  std::int32_t lastfog = 0;
-  bool thinned = false;
-  const std::int32_t toprow = view.rows * kRowUnits;
-
-  // The first sample is the eye's own position, projected without distance.
-  RaySample cur{};
-  cur.px = Engine.rendercamera.x;
-  cur.py = Engine.rendercamera.y;
-  cur.cellA = cur.cellB = CellIndexFixed(cur.px, cur.py);
-  cur.hidden = true;
-  cur.scale = focal4;
-  cur.base = ProjectionBase(view.halfrows, cur.scale, view.zfine);
-
-  for (;;) {
-    const RaySample prev = cur;
-
+// Fills `out` with the next crossings of the ray; fewer than a batch when the
+// view distance is reached.
+int WalkCrossings(RayWalk& walk, const FrameView& view, Crossing* out) {
+  ColumnRay& ray = walk.ray;
+  int n = 0;
+  while (n < kCrossingBatch) {
     // The nearer crossing; ties go to the y-line.
     const bool xline = TakesXLine(ray);
     GridTracker& tracker = xline ? ray.xline : ray.yline;
-    cur.px = tracker.x;
-    cur.py = tracker.y;
-    cur.dist = tracker.dist;
-    cur.cellA = CellIndexFixed(cur.px, cur.py);
+    Crossing& c = out[n];
+    c.px = tracker.x;
+    c.py = tracker.y;
+    c.dist = tracker.dist;
+    c.cellA = CellIndexFixed(c.px, c.py);
     if (xline) {
-      cur.cellB = CellIndexFixed(cur.px, WrapAdd(cur.py, kCell));
-      cur.frac = static_cast<std::int32_t>(static_cast<std::uint32_t>(cur.py) & kFraction);
+      c.cellB = CellIndexFixed(c.px, WrapAdd(c.py, kCell));
+      c.frac = static_cast<std::int32_t>(static_cast<std::uint32_t>(c.py) & kFraction);
     } else {
-      cur.cellB = CellIndexFixed(WrapAdd(cur.px, kCell), cur.py);
-      cur.frac = static_cast<std::int32_t>(static_cast<std::uint32_t>(cur.px) & kFraction);
+      c.cellB = CellIndexFixed(WrapAdd(c.px, kCell), c.py);
+      c.frac = static_cast<std::int32_t>(static_cast<std::uint32_t>(c.px) & kFraction);
     }
-    Project(cur, focal4, cur.dist, view);
 
     // Far field: only the more frequent family of lines (on equal lengths
     // the x-lines stay).
-    if (!thinned && CellFloor(cur.dist) >= kThinning) {
-      thinned = true;
+    if (!walk.thinned && CellFloor(c.dist) >= kThinning) {
+      walk.thinned = true;
       if (ray.xline.len > ray.yline.len) {
         ray.xline.dist = kTrackerOff;
       } else {
         ray.yline.dist = kTrackerOff;
       }
     }
-
-    // View distance reached: the rest is sky.
-    if (view.farlimit < cur.dist) {
-      FillSky(column, view);
-      return;
+    if (walk.farlimit < c.dist) {
+      walk.ended = true;
+      break;
     }
 
-    cur.h = SampleHeight(cur);
-    cur.row = ProjectRow(static_cast<std::int64_t>(cur.h) + cur.base, cur.scale);
-
-    // Fog, at most once per cell of distance, visible or not.
-    if (cur.dist > lastfog) {
-      CollectFog(cur, (cur.dist - lastfog) / kCell + 1, view);
-      lastfog = CellFloor(cur.dist + kCell);
+    __builtin_prefetch(&WorldMap[c.cellA]);
+    __builtin_prefetch(&WorldMap[c.cellB]);
+    // Fog, at most once per cell of distance.
+    c.fogcells = 0;
+    if (c.dist > walk.lastfog) {
+      c.fogcells = (c.dist - walk.lastfog) / kCell + 1;
+      walk.lastfog = CellFloor(c.dist + kCell);
+      const std::int32_t cx = view.cloudshift[0];
+      const std::int32_t cy = view.cloudshift[1];
+      Prefetch(WrapAdd(c.px, cx), WrapAdd(c.py, cy));
+      Prefetch(WrapSub(c.px, cy), WrapAdd(c.py, cx));
+      Prefetch(WrapAdd(c.px, cy), WrapSub(c.py, cx));
+      Prefetch(WrapSub(c.px, cy), WrapSub(c.py, cx));
     }
+    ++n;
+    AdvanceTracker(tracker, xline);
+  }
+  return n;
+}
 
-    // Visible only where the terrain rises above what is drawn.
-    if (Column.drawntop + kRowUnits > cur.row) {
-      cur.hidden = true;
-    } else {
+// Walks the ray of column x from the camera outwards and draws the column.
+void RenderColumn(std::int32_t x, const FrameView& view) {
+  RayWalk walk;
+  walk.ray = SetupColumnRay(x);
+  walk.farlimit = view.farlimit;
+  const float focal4 = static_cast<float>(walk.ray.pixfocal) * Engine.heightscale * 256.0f;
+  const std::int32_t toprow = view.rows * kRowUnits;
+
+  // A fresh column: no fog, nothing drawn.
+  std::memset(LightBuffer.data(), 0, LightBuffer.size() * sizeof(std::int32_t));
+  Engine.fogdensity = 0;
+  Column.x = x;
+  Column.drawntop = 0;
+
+  // The current and the previous sample take turns in two slots. The first
+  // sample is the eye's own position, projected without distance.
+  RaySample slots[2]{};
+  int current = 0;
+  RaySample& eye = slots[current];
+  eye.px = Engine.rendercamera.x;
+  eye.py = Engine.rendercamera.y;
+  eye.cellA = eye.cellB = CellIndexFixed(eye.px, eye.py);
+  eye.hidden = true;
+  eye.scale = focal4;
+  eye.base = ProjectionBase(view.halfrows, eye.scale, view.zfine);
+
+  Crossing batch[kCrossingBatch];
+  for (;;) {
+    const int count = WalkCrossings(walk, view, batch);
+    for (int i = 0; i < count; ++i) {
+      const Crossing& c = batch[i];
+      current ^= 1;
+      RaySample& cur = slots[current];
+      RaySample& prev = slots[current ^ 1];
+      cur.px = c.px;
+      cur.py = c.py;
+      cur.dist = c.dist;
+      cur.cellA = c.cellA;
+      cur.cellB = c.cellB;
+      cur.frac = c.frac;
+
+      // Projection and height.
+      Project(cur, focal4, cur.dist, view);
+      cur.h = SampleHeight(cur);
+      cur.row = ProjectRow(static_cast<std::int64_t>(cur.h) + cur.base, cur.scale);
+
+      // Fog is collected for every sample within the view distance, hidden
+      // or not, before the sample's own span is drawn.
+      if (c.fogcells != 0) CollectFog(cur, c.fogcells, view);
+
+      // Visible only where the terrain rises above what is drawn.
+      if (Column.drawntop + kRowUnits > cur.row) {
+        cur.hidden = true;
+        continue;
+      }
       cur.hidden = false;
       Shade(cur, view.texparam);
-      RaySample near = prev;
-      if (near.hidden) {
-        near.h = SampleHeight(near);
-        near.row = ProjectRow(static_cast<std::int64_t>(near.h) + near.base, near.scale);
-        Shade(near, view.texparam);
+      if (prev.hidden) {
+        prev.h = SampleHeight(prev);
+        prev.row = ProjectRow(static_cast<std::int64_t>(prev.h) + prev.base, prev.scale);
+        Shade(prev, view.texparam);
       }
-      if (near.row < Column.drawntop) ClipToDrawnTop(near, cur, Column.drawntop);
+      if (prev.row < Column.drawntop) ClipToDrawnTop(prev, cur, Column.drawntop);
 
-      DrawSpan(x, Column.drawntop, cur.row, near.u, near.v, cur.u, cur.v, near.gx, near.gy, cur.gx,
-               cur.gy, near.bump, cur.bump, near.tone, cur.tone, near.depth, cur.depth);
+      DrawSpan(x, Column.drawntop, cur.row, prev.u, prev.v, cur.u, cur.v, prev.gx, prev.gy, cur.gx,
+               cur.gy, prev.bump, cur.bump, prev.tone, cur.tone, prev.depth, cur.depth);
       Column.drawntop = cur.row;
       if (Column.drawntop >= toprow) return;  // full to the top: no sky
     }
-
-    AdvanceTracker(tracker, xline);
+    if (walk.ended) break;
   }
+  // The ray passed the view distance: the rest is sky.
+  DrawSky(x, Column.drawntop / kRowUnits);
 }
 
 // Sky colour per row: brightest at the horizon (the middle row), falling

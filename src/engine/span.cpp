@@ -7,6 +7,10 @@
 #include "shell/runtime.h"
 #include "terrain/worldmap.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace engine {
 
 ColumnState Column;
@@ -80,16 +84,62 @@ inline std::int32_t FogShare(std::int32_t density, std::int32_t fog16) {
   return static_cast<std::int32_t>((static_cast<std::int64_t>(density) * fog16) >> 16);
 }
 
+#if defined(__SSE2__)
+// The three channels of a colour are handled side by side in the lanes of a
+// vector, in the order of the pixel's bytes: blue, green, red, and a fourth
+// lane that stays 0. Each lane sees exactly the single-precision operations
+// of the formula, so the result is the same as channel by channel.
+using Lanes = __m128;
+
+// r, g, b of a light entry or row colour, as blue, green, red, 0.
+inline Lanes ColourLanes(const float* rgb) {
+  const __m128 rg = _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(rgb));
+  const __m128 rgb0 = _mm_movelh_ps(rg, _mm_load_ss(rgb + 2));
+  return _mm_shuffle_ps(rgb0, rgb0, _MM_SHUFFLE(3, 0, 1, 2));
+}
+
+inline Lanes PixelLanes(std::uint32_t c) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i bytes = _mm_cvtsi32_si128(static_cast<int>(c));
+  return _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(bytes, zero), zero));
+}
+
+// Round to nearest (ties to even), add the fog's part, limit to 0..255 and
+// pack as 0x00RRGGBB.
+inline std::uint32_t PackPixel(Lanes lit, __m128i fog) {
+  __m128i v = _mm_add_epi32(_mm_cvtps_epi32(lit), fog);
+  v = _mm_packs_epi32(v, v);
+  v = _mm_packus_epi16(v, v);
+  return static_cast<std::uint32_t>(_mm_cvtsi128_si32(v));
+}
+
+inline __m128i FogLanes(std::int32_t density) {
+  const std::int32_t* fog16 = Engine.fogcolor16;
+  return _mm_setr_epi32(FogShare(density, fog16[2]), FogShare(density, fog16[1]),
+                        FogShare(density, fog16[0]), 0);
+}
+#endif
+
 // The fog blend of one density: the share of the lit colour that survives and
 // the fog colour's contribution per channel. Rebuilt only when the density
 // changes, which is rare within a span.
 struct FogBlend {
   float keep;
+#if defined(__SSE2__)
+  __m128 keeplanes;
+  __m128i fog;
+#else
   std::int32_t fog[3];
+#endif
 
   explicit FogBlend(std::int32_t density) {
     keep = static_cast<float>(kFullFog - density) / 255.0f;
+#if defined(__SSE2__)
+    keeplanes = _mm_set1_ps(keep);
+    fog = FogLanes(density);
+#else
     for (int c = 0; c < 3; ++c) fog[c] = FogShare(density, Engine.fogcolor16[c]);
+#endif
   }
 };
 
@@ -126,21 +176,6 @@ inline std::uint32_t ShadedPixel(const SpanPoint& p, const FogBlend& blend) {
   const std::int32_t nx = (s0x * 4096 + (s1x * p.b) / 256 + p.gx / 2) / 4096;
   const std::int32_t ny = (s0y * 4096 + (s1y * p.b) / 256 + p.gy / 2) / 4096;
 
-  // Light for that orientation: sky light always, sunlight unless the
-  // surface lies deep under the shadow surface.
-  const std::int32_t l = (nx & 255) + (ny & 255) * 256;
-  const terrain::LightEntry& sun = SunLightTable[l];
-  const terrain::LightEntry& sky = SkyLightTable[l];
-  float lr = sun.r + sky.r;
-  float lg = sun.g + sky.g;
-  float lb = sun.b + sky.b;
-  if (p.d > kFineCell) {
-    const float share = SunShare(p.d);
-    lr = sun.r * share + sky.r;
-    lg = sun.g * share + sky.g;
-    lb = sun.b * share + sky.b;
-  }
-
   // Ground colour by tone (row, shifted by the bump height) and steepness
   // (column). A very steep pixel near the largest tone would index past the
   // table; it takes the table's last colour.
@@ -149,11 +184,24 @@ inline std::uint32_t ShadedPixel(const SpanPoint& p, const FogBlend& blend) {
   if (index > kLastColorEntry) index = kLastColorEntry;
   const std::uint32_t c = ColorMap[index];
 
-  // Light, then fog.
+  // Light for that orientation: sky light always, sunlight unless the
+  // surface lies deep under the shadow surface. Then light and fog.
+  const std::int32_t l = (nx & 255) + (ny & 255) * 256;
+  const terrain::LightEntry& sun = SunLightTable[l];
+  const terrain::LightEntry& sky = SkyLightTable[l];
+  const float share = SunShare(p.d);
+#if defined(__SSE2__)
+  const Lanes light = _mm_add_ps(_mm_mul_ps(ColourLanes(&sun.r), _mm_set1_ps(share)), ColourLanes(&sky.r));
+  return PackPixel(_mm_mul_ps(_mm_mul_ps(PixelLanes(c), blend.keeplanes), light), blend.fog);
+#else
+  const float lr = sun.r * share + sky.r;
+  const float lg = sun.g * share + sky.g;
+  const float lb = sun.b * share + sky.b;
   const std::int32_t r = Clamp255(RoundSingle(static_cast<float>(Channel(c, 16)) * blend.keep * lr) + blend.fog[0]);
   const std::int32_t g = Clamp255(RoundSingle(static_cast<float>(Channel(c, 8)) * blend.keep * lg) + blend.fog[1]);
   const std::int32_t bl = Clamp255(RoundSingle(static_cast<float>(Channel(c, 0)) * blend.keep * lb) + blend.fog[2]);
   return static_cast<std::uint32_t>(r * 65536 + g * 256 + bl);
+#endif
 }
 
 }  // namespace
@@ -163,16 +211,6 @@ float SunShare(std::int32_t depth) {
   if (depth >= 2 * kFineCell) return kShadowSunShare;
   const float fade = static_cast<float>(2 * kFineCell - depth) * (1.0f / kFineCell);
   return kShadowSunShare + (1.0f - kShadowSunShare) * fade;
-}
-
-void AddFog(std::int32_t rowpos, std::int32_t amount) {
-  const std::int32_t r = rowpos / kRowUnits;
-  if (r >= ImageBuffer.height) return;
-  if (r < Column.drawntop / kRowUnits) {
-    Engine.fogdensity += amount;
-  } else {
-    LightBuffer[static_cast<std::size_t>(r)] += amount;
-  }
 }
 
 void DrawSpan(std::int32_t x, std::int32_t y1, std::int32_t y2, std::int32_t ua, std::int32_t va,
@@ -238,10 +276,27 @@ void DrawSpan(std::int32_t x, std::int32_t y1, std::int32_t y2, std::int32_t ua,
 std::uint32_t SkyPixel(const Color& row, std::int32_t density) {
   if (density >= kFullFog) return Engine.fogpixel;
   const float keep = static_cast<float>(kFullFog - density);
+#if defined(__SSE2__)
+  return PackPixel(_mm_mul_ps(ColourLanes(&row.r), _mm_set1_ps(keep)), FogLanes(density));
+#else
   const std::int32_t r = Clamp255(RoundSingle(row.r * keep) + FogShare(density, Engine.fogcolor16[0]));
   const std::int32_t g = Clamp255(RoundSingle(row.g * keep) + FogShare(density, Engine.fogcolor16[1]));
   const std::int32_t b = Clamp255(RoundSingle(row.b * keep) + FogShare(density, Engine.fogcolor16[2]));
   return static_cast<std::uint32_t>(r * 65536 + g * 256 + b);
+#endif
+}
+
+void DrawSky(std::int32_t x, std::int32_t from) {
+  std::uint32_t* column = reinterpret_cast<std::uint32_t*>(
+      ImageBuffer.data + static_cast<std::ptrdiff_t>(x) * ImageBuffer.colstride);
+  const std::int32_t* light = LightBuffer.data();
+  const Color* sky = SkyRows.data();
+  std::int32_t density = Engine.fogdensity;
+  for (std::int32_t r = from; r < ImageBuffer.height; ++r) {
+    density += light[r];
+    column[r] = SkyPixel(sky[r], density);
+  }
+  Engine.fogdensity = density;
 }
 
 }  // namespace engine

@@ -46,7 +46,15 @@ extern ColumnState Column;
 
 // Enters a fog-density change at rowpos (row units). Rows already drawn take
 // it at once through fogdensity, rows above the picture never see it.
-void AddFog(std::int32_t rowpos, std::int32_t amount);
+inline void AddFog(std::int32_t rowpos, std::int32_t amount) {
+  const std::int32_t r = rowpos / kRowUnits;
+  if (r >= ImageBuffer.height) return;
+  if (r < Column.drawntop / kRowUnits) {
+    Engine.fogdensity += amount;
+  } else {
+    LightBuffer[static_cast<std::size_t>(r)] += amount;
+  }
+}
 
 // Fills column x from y1 (the drawn top) up to y2 (row units, y2 >= y1 + 256)
 // with shaded ground: the near end (a) and far end (b) give texture
@@ -60,6 +68,10 @@ void DrawSpan(std::int32_t x, std::int32_t y1, std::int32_t y2, std::int32_t ua,
 
 // The sky of a row colour seen through the given fog density.
 std::uint32_t SkyPixel(const Color& row, std::int32_t density);
+
+// Fills column x from row `from` to the top with sky, taking up the fog
+// density changes of those rows.
+void DrawSky(std::int32_t x, std::int32_t from);
 
 // Share of the direct sunlight that reaches a surface lying `depth` fine
 // units below the sun-shadow surface: all of it down to one cell, none from
