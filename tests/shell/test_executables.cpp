@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -67,8 +66,7 @@ struct ProgramRun {
 // its standard input, and collects standard output and the exit status.
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
                const std::string& dir, const std::string& input = "\n") {
-  const char* bin_dir = std::getenv("SKERROW_BIN_DIR");
-  std::string bin = bin_dir != nullptr ? bin_dir : ".";
+  std::string bin = SKERROW_BIN_DIR;
   bin.append("/").append(program);
   WriteFile(dir + "/stdin.txt", input);
   std::string cmd = "cd " + Quote(dir) + " && env -u DISPLAY timeout 120 " + Quote(bin);
@@ -254,9 +252,7 @@ namespace {
 // The start script of `make run` and the examples of the language run
 // without a single error or warning and write their pictures into out/.
 TEST(Executables, ExampleScriptsRunClean) {
-  // This file lies in tests/shell of the source tree.
-  const std::string source =
-      std::filesystem::path(__FILE__).parent_path().parent_path().parent_path().string();
+  const std::string source = SKERROW_SOURCE_DIR;
   const std::string dir = testsupport::ScratchDir("examples");
   ASSERT_EQ(std::system(("mkdir -p " + Quote(dir + "/out")).c_str()), 0);
   for (const char* script : {"default.sks", "examples/flight.sks", "examples/lighting.sks",
