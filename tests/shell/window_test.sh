@@ -153,13 +153,21 @@ while :; do
   [ $SECONDS -lt $deadline ] || fail "the window never showed the rendered picture ($(differing ref.png first.png) pixels differ)"
   sleep 0.2
 done
-sky=$(convert first.png -crop 500x100+0+0 -colorspace Gray -format '%[fx:int(mean*255)]' info:)
-ground=$(convert first.png -crop 500x100+0+380 -colorspace Gray -format '%[fx:int(mean*255)]' info:)
+# Sky is smooth from pixel to pixel, textured ground is not: the mean
+# difference between horizontal neighbours, in grey levels.
+roughness() {
+  convert first.png -crop "$1" +repage -colorspace Gray \( +clone -roll +1+0 \) \
+    -compose difference -composite -format '%[fx:int(mean*2550)]' info:
+}
+sky=$(roughness 500x100+0+0)          # tenths of a grey level
+ground=$(roughness 500x100+0+380)
+bright=$(convert first.png -colorspace Gray -format '%[fx:int(mean*255)]' info:)
 spread=$(convert first.png -colorspace Gray -format '%[fx:int(standard_deviation*255)]' info:)
-[ "$sky" -lt 250 ] && [ "$ground" -lt 250 ] || fail "a white window (sky $sky, ground $ground)"
+[ "$bright" -lt 240 ] || fail "a white window (mean grey $bright)"
 [ "$spread" -gt 10 ] || fail "a blank window (spread $spread)"
-[ $((sky - ground)) -gt 20 ] || fail "no sky above the ground (sky $sky, ground $ground)"
-echo "ok: the window shows the landscape (sky $sky, ground $ground)"
+[ "$sky" -lt 30 ] || fail "no smooth sky in the upper rows (roughness $sky)"
+[ "$ground" -gt $((sky + 20)) ] || fail "no textured ground in the lower rows (roughness $ground, sky $sky)"
+echo "ok: the window shows the landscape (roughness: sky $sky, ground $ground)"
 
 # --- 3. Left button held at the centre: steering with (0, 0) and the
 # crosshair around the centre; releasing the button removes it.
