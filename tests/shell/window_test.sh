@@ -3,7 +3,7 @@
 # picture the window shows, mouse steering with its crosshair, the console
 # prompt opened with Enter, the movement and new-world keys, and Esc.
 #
-# Usage: window_test.sh <path of the skerrow executable>
+# Usage: window_test.sh <skerrow executable> <close_window helper>
 # Exit status 77 (skipped) only when no X server can be started at all.
 set -uo pipefail
 
@@ -12,6 +12,7 @@ SCREEN='-screen 0 640x480x24'
 LIMIT=120  # seconds any single wait may take (sanitizer builds are slow)
 
 skerrow=$(realpath "$1")
+close_window=$(realpath "$2")
 
 if [ -z "${SKERROW_UNDER_XVFB:-}" ]; then
   if ! command -v xvfb-run >/dev/null; then
@@ -100,12 +101,16 @@ start() {
   [ -n "$wid" ] || fail "no window named Skerrow"
 }
 
-# Esc: the exit banner, then the program waits for one line of input and
-# ends with status 0.
+# Esc (or closing the window): the exit banner, then the program waits for
+# one line of input and ends with status 0.
 quit_with_esc() {
   local banner deadline
   banner=$(sed -n 7p out.txt)
-  key Escape
+  if [ "${1:-}" = close ]; then
+    "$close_window" "$wid" || fail "could not ask the window to close"
+  else
+    key Escape
+  fi
   wait_line "$banner" 2
   kill -0 "$pid" 2>/dev/null || fail "after Esc the program must wait for Enter on the console"
   echo >&3
@@ -242,4 +247,10 @@ echo "ok: resized to 640 x 480"
 
 quit_with_esc
 echo "ok: Esc in the scene"
+
+# --- 7. Closing the window ends the program like Esc.
+start nothere.sks
+wait_frames 1
+quit_with_esc close
+echo "ok: closing the window"
 rm -rf "$work"
