@@ -62,14 +62,18 @@ struct ProgramRun {
   int status = -1;
 };
 
-// Runs a program of the build in `dir` without a display, with `input` as
-// its standard input, and collects standard output and the exit status.
+// Runs a program of the build in `dir` without a display (or with the
+// DISPLAY given), with `input` as its standard input, and collects standard
+// output and the exit status.
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
-               const std::string& dir, const std::string& input = "\n") {
+                      const std::string& dir, const std::string& input = "\n",
+                      const std::string& display = "") {
   std::string bin = SKERROW_BIN_DIR;
   bin.append("/").append(program);
   WriteFile(dir + "/stdin.txt", input);
-  std::string cmd = "cd " + Quote(dir) + " && env -u DISPLAY timeout 120 " + Quote(bin);
+  std::string cmd = "cd " + Quote(dir) + " && env -u DISPLAY ";
+  if (!display.empty()) cmd.append("DISPLAY=").append(Quote(display)).append(" ");
+  cmd.append("timeout 120 ").append(Quote(bin));
   for (const std::string& a : args) cmd.append(" ").append(Quote(a));
   cmd += " < stdin.txt > stdout.txt 2> stderr.txt";
   const int raw = std::system(cmd.c_str());
@@ -136,6 +140,20 @@ TEST(Executables, TranscriptsOfNormalRuns) {
 // The last `count` lines, or all when there are fewer.
 Lines Tail(const Lines& lines, std::size_t count) {
   return Lines(lines.end() - static_cast<std::ptrdiff_t>(std::min(count, lines.size())), lines.end());
+}
+
+// A display that cannot be reached ends the windowed program after the
+// script the same way: one line saying why, the banner, status 4.
+TEST(Executables, UnreachableDisplay) {
+  const std::string dir = testsupport::ScratchDir("display");
+  const ProgramRun run = RunProgram("skerrow", {"nothere.sks"}, dir, "\n", ":97.3");
+  EXPECT_EQ(run.status, kNoWindowStatus);
+  const std::size_t start = StartLines().size();
+  ASSERT_EQ(run.lines.size(), start + 5);
+  EXPECT_EQ(run.lines[start], "\"nothere.sks\" is not found!");
+  EXPECT_EQ(run.lines[start + 1].rfind("skerrow: cannot open the window: ", 0), 0u)
+      << run.lines[start + 1];
+  EXPECT_EQ(Tail(run.lines, 3), kBanner);
 }
 
 TEST(Executables, FatalErrorEndsWithStatusOne) {
