@@ -505,6 +505,9 @@ void RenderView() {
   const float turns = Engine.renderangle / std::numbers::pi_v<float> / 2.0f;
   float angle = (turns - std::trunc(turns)) * std::numbers::pi_v<float> * 2.0f;
   if (angle < 0) angle += kTwoPi;
+  // A heading beyond the single range (1e39 reads as infinity) keeps no
+  // direction; it is drawn as heading 0 rather than as a NaN ray.
+  if (!std::isfinite(angle)) angle = 0;
   Engine.renderangle = angle;
 
   // A focal length below one pixel (a one-pixel port, a field of view near
