@@ -139,13 +139,6 @@ inline std::int32_t SampleHeight(const RaySample& s) {
   return Lerp(WorldMap[s.cellA].height, WorldMap[s.cellB].height, s.frac);
 }
 
-// Projection factor and offset at a distance: a fine height f lands on row
-// units Round((f + base) x scale).
-inline void Project(RaySample& s, float focal4, std::int32_t dist, const FrameView& view) {
-  s.scale = focal4 / static_cast<float>(dist + kNearLimit);
-  s.base = ProjectionBase(view.halfrows, s.scale, view.zfine);
-}
-
 // The shading fields of a visible sample.
 inline void Shade(RaySample& s, std::uint8_t texparam) {
   const MapCell& a = WorldMap[s.cellA];
@@ -207,6 +200,8 @@ struct Crossing {
   std::int32_t px, py, dist;
   std::int32_t cellA, cellB, frac;
   std::int32_t fogcells;  // cells of path whose fog this crossing collects, 0 for none
+  float scale;            // projection at this distance
+  std::int32_t base;
 };
 
 constexpr int kCrossingBatch = 32;
@@ -214,6 +209,7 @@ constexpr int kCrossingBatch = 32;
 struct RayWalk {
   ColumnRay ray;
   std::int32_t farlimit;
+  float focal4;  // pixfocal x heightscale x 256
   std::int32_t lastfog = 0;  // distance up to which fog has been collected
   bool thinned = false;
   bool ended = false;  // the next crossing lies beyond the view distance
@@ -262,6 +258,15 @@ int WalkCrossings(RayWalk& walk, const FrameView& view, Crossing* out) {
 
     __builtin_prefetch(&WorldMap[c.cellA]);
     __builtin_prefetch(&WorldMap[c.cellB]);
+    c.scale = walk.focal4 / static_cast<float>(c.dist + kNearLimit);
+    c.base = ProjectionBase(view.halfrows, c.scale, view.zfine);
+    {
+      const std::uint32_t tu = static_cast<std::uint32_t>(c.px) << view.texparam;
+      const std::uint32_t tv = static_cast<std::uint32_t>(c.py) << view.texparam;
+      const std::uint32_t texel = ((tv >> 16) & 1023u) * 1024u + ((tu >> 16) & 1023u);
+      __builtin_prefetch(&terrain::TextureMap[texel]);
+      __builtin_prefetch(&terrain::TextureSlopes[texel]);
+    }
     // Fog, at most once per cell of distance.
     c.fogcells = 0;
     if (c.dist > walk.lastfog) {
@@ -286,6 +291,7 @@ void RenderColumn(std::int32_t x, const FrameView& view) {
   walk.ray = SetupColumnRay(x);
   walk.farlimit = view.farlimit;
   const float focal4 = static_cast<float>(walk.ray.pixfocal) * Engine.heightscale * 256.0f;
+  walk.focal4 = focal4;
   const std::int32_t toprow = view.rows * kRowUnits;
 
   // A fresh column: no fog, nothing drawn.
@@ -322,7 +328,8 @@ void RenderColumn(std::int32_t x, const FrameView& view) {
       cur.frac = c.frac;
 
       // Projection and height.
-      Project(cur, focal4, cur.dist, view);
+      cur.scale = c.scale;
+      cur.base = c.base;
       cur.h = SampleHeight(cur);
       cur.row = ProjectRow(static_cast<std::int64_t>(cur.h) + cur.base, cur.scale);
 

@@ -37,13 +37,6 @@ constexpr std::int32_t kLastColorEntry = terrain::kColorMapEntries - 1;
 // lit slopes around it scatter some of it in.
 constexpr float kShadowSunShare = 0.4f;
 
-constexpr std::uint32_t kPrefetchRows = 4;
-
-inline std::int32_t Ahead(std::int32_t value, std::int32_t inc) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) +
-                                   kPrefetchRows * static_cast<std::uint32_t>(inc));
-}
-
 inline std::int32_t Clamp255(std::int32_t v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
 
 inline std::int32_t Channel(std::uint32_t pixel, int shift) {
@@ -253,13 +246,6 @@ void DrawSpan(std::int32_t x, std::int32_t y1, std::int32_t y2, std::int32_t ua,
       density += light[r];
       blend = FogBlend(density);
     }
-    {
-      // Distant pixels jump across the texture; ask for the texel a few rows
-      // ahead while this one is shaded.
-      const std::uint32_t ahead = TexelAt(Ahead(p.u, step.u), Ahead(p.v, step.v));
-      __builtin_prefetch(&TextureMap[ahead]);
-      __builtin_prefetch(&TextureSlopes[ahead]);
-    }
     column[r] = density >= kFullFog ? fogpixel : ShadedPixel(p, blend);
     if (++r >= r2) break;
     Step(p.u, step.u);
@@ -292,10 +278,25 @@ void DrawSky(std::int32_t x, std::int32_t from) {
   const std::int32_t* light = LightBuffer.data();
   const Color* sky = SkyRows.data();
   std::int32_t density = Engine.fogdensity;
+#if defined(__SSE2__)
+  // The fog's part changes only where the density does.
+  const std::uint32_t fogpixel = Engine.fogpixel;
+  __m128i fog = FogLanes(density);
+  __m128 keep = _mm_set1_ps(static_cast<float>(kFullFog - density));
+  for (std::int32_t r = from; r < ImageBuffer.height; ++r) {
+    if (light[r] != 0) {
+      density += light[r];
+      fog = FogLanes(density);
+      keep = _mm_set1_ps(static_cast<float>(kFullFog - density));
+    }
+    column[r] = density >= kFullFog ? fogpixel : PackPixel(_mm_mul_ps(ColourLanes(&sky[r].r), keep), fog);
+  }
+#else
   for (std::int32_t r = from; r < ImageBuffer.height; ++r) {
     density += light[r];
     column[r] = SkyPixel(sky[r], density);
   }
+#endif
   Engine.fogdensity = density;
 }
 
