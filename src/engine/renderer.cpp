@@ -185,11 +185,14 @@ void CollectFog(const RaySample& s, std::int32_t cells, const FrameView& view) {
   for (std::int32_t& level : c) {
     if (level < shadow) level = shadow;
   }
+  // Each lit slab is entered as two row events, taken together.
+  FogEvents events;
   for (int layer = 0; layer < 4; layer += 2) {
     if (c[layer + 1] <= c[layer]) continue;
-    AddFog(ProjectRow(static_cast<std::int64_t>(c[layer]) * kCell + s.base, s.scale), cells);
-    AddFog(ProjectRow(static_cast<std::int64_t>(c[layer + 1]) * kCell + s.base, s.scale), -cells);
+    events.Add(ProjectRow(static_cast<std::int64_t>(c[layer]) * kCell + s.base, s.scale), cells);
+    events.Add(ProjectRow(static_cast<std::int64_t>(c[layer + 1]) * kCell + s.base, s.scale), -cells);
   }
+  events.Commit();
 }
 
 // The ray's geometry: where it crosses the grid lines, which cells lie on

@@ -44,16 +44,34 @@ struct ColumnState {
 };
 extern ColumnState Column;
 
-// Enters a fog-density change at rowpos (row units). Rows already drawn take
-// it at once through fogdensity, rows above the picture never see it.
-inline void AddFog(std::int32_t rowpos, std::int32_t amount) {
-  const std::int32_t r = rowpos / kRowUnits;
-  if (r >= ImageBuffer.height) return;
-  if (r < Column.drawntop / kRowUnits) {
-    Engine.fogdensity += amount;
-  } else {
-    LightBuffer[static_cast<std::size_t>(r)] += amount;
+// The fog bookkeeping of the column being drawn, taken into locals for a
+// run of events: a change at a row not yet drawn waits in LightBuffer, a
+// change at a row already drawn (behind nearer terrain, or below the
+// picture) acts at once on every row still to be drawn, and a change above
+// the picture is dropped.
+struct FogEvents {
+  std::int32_t* light = LightBuffer.data();
+  std::int32_t rows = ImageBuffer.height;
+  std::int32_t drawnrow = Column.drawntop / kRowUnits;
+  std::int32_t density = Engine.fogdensity;
+
+  void Add(std::int32_t rowpos, std::int32_t amount) {
+    const std::int32_t r = rowpos / kRowUnits;
+    if (r >= rows) return;
+    if (r < drawnrow) {
+      density += amount;
+    } else {
+      light[r] += amount;
+    }
   }
+  void Commit() const { Engine.fogdensity = density; }
+};
+
+// Enters a fog-density change at rowpos (row units).
+inline void AddFog(std::int32_t rowpos, std::int32_t amount) {
+  FogEvents events;
+  events.Add(rowpos, amount);
+  events.Commit();
 }
 
 // Fills column x from y1 (the drawn top) up to y2 (row units, y2 >= y1 + 256)
