@@ -1,5 +1,6 @@
 #include "engine/span.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <ostream>
@@ -200,10 +201,12 @@ inline std::uint32_t ShadedPixel(const SpanPoint& p, const FogBlend& blend) {
 }  // namespace
 
 float SunShare(std::int32_t depth) {
-  if (depth <= kFineCell) return 1.0f;
-  if (depth >= 2 * kFineCell) return kShadowSunShare;
-  const float fade = static_cast<float>(2 * kFineCell - depth) * (1.0f / kFineCell);
-  return kShadowSunShare + (1.0f - kShadowSunShare) * fade;
+  // Branch-free, as shaded pixels meet the shadow's edge at random: the fade
+  // is at least 1 down to one cell (share 1 exactly) and at most 0 from two
+  // cells on (the floor exactly); between, depth is exact in a single.
+  const float fade = (static_cast<float>(2 * kFineCell) - static_cast<float>(depth)) * (1.0f / kFineCell);
+  const float share = kShadowSunShare + (1.0f - kShadowSunShare) * fade;
+  return std::min(1.0f, std::max(kShadowSunShare, share));
 }
 
 void DrawSpan(std::int32_t x, std::int32_t y1, std::int32_t y2, std::int32_t ua, std::int32_t va,
