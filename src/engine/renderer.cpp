@@ -415,7 +415,7 @@ void PrintTiming(std::int32_t columns) {
 
 ColumnRay SetupColumnRay(std::int32_t x) {
   ColumnRay ray{};
-  const std::int64_t focal = Engine.focal;
+  const std::int64_t focal = Engine.focal > 0 ? Engine.focal : 1;
   const std::int64_t d = x - ImageBuffer.width / 2;
   const std::int64_t lat = d * kCell / focal;
   ray.pixfocal = RoundSaturated(std::sqrt(static_cast<double>(focal * focal + d * d)));
