@@ -51,7 +51,7 @@ void BM_DefaultFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_DefaultFrame)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
-// Thick fog: the clouds sit over the whole view, most pixels skip shading.
+// The clouds drifted far (cloud time 3000) and held still there.
 void BM_FoggedFrame(benchmark::State& state) {
   QuietConsole console;
   DefaultScene();
