@@ -142,8 +142,14 @@ void WriteScratchFile(const std::string& name, const std::uint8_t* data, std::si
 }
 
 void RemoveWrittenFiles() {
-  for (const std::string& name : written_files) ::unlink(name.c_str());
+  if (written_files.empty()) return;
   written_files.clear();
+  // Pictures are renamed into place from a working name, so clear the whole
+  // folder but for the fixtures rather than only the names opened.
+  for (const auto& entry : std::filesystem::directory_iterator(".")) {
+    const std::string name = entry.path().filename().string();
+    if (protected_files.count(name) == 0) std::filesystem::remove_all(entry.path());
+  }
 }
 
 bool ReadAnyFile() {

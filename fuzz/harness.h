@@ -33,8 +33,8 @@ int RunScript(const std::string& text);
 // Writes `bytes` to `name` inside the scratch folder.
 void WriteScratchFile(const std::string& name, const std::uint8_t* data, std::size_t size);
 
-// Removes every file the last input created (everything the file commands
-// opened for writing).
+// After an input that wrote a file, removes everything in the scratch folder
+// but the protected fixtures.
 void RemoveWrittenFiles();
 
 // True when the last input opened a file for reading (a colour map or a
