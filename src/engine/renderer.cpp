@@ -170,17 +170,17 @@ void ClipToDrawnTop(RaySample& prev, const RaySample& cur, std::int32_t drawntop
 // Cloud fog of the air above one sample, entered as row events: each layer
 // is a slab between two cloud surfaces, and only its sunlit part (above the
 // sun-shadow surface) glows.
-void CollectFog(const RaySample& s, std::int32_t cells, const FrameView& view) {
+// `cloudcells` are the cells, drifted by the cloud shift, that hold the four
+// cloud surfaces above the sample.
+void CollectFog(const RaySample& s, std::int32_t cells, const std::int32_t* cloudcells) {
   const MapCell& a = WorldMap[s.cellA];
   const MapCell& b = WorldMap[s.cellB];
   const std::int32_t shadow = Lerp(a.shadow, b.shadow, s.frac) / kCell;
-  const std::int32_t cx = view.cloudshift[0];
-  const std::int32_t cy = view.cloudshift[1];
   std::int32_t c[4] = {
-      WorldMap[CellIndexFixed(WrapAdd(s.px, cx), WrapAdd(s.py, cy))].cloud[0] + kCloudLift[0],
-      WorldMap[CellIndexFixed(WrapSub(s.px, cy), WrapAdd(s.py, cx))].cloud[1] + kCloudLift[1],
-      WorldMap[CellIndexFixed(WrapAdd(s.px, cy), WrapSub(s.py, cx))].cloud[2] + kCloudLift[2],
-      WorldMap[CellIndexFixed(WrapSub(s.px, cy), WrapSub(s.py, cx))].cloud[3] + kCloudLift[3],
+      WorldMap[cloudcells[0]].cloud[0] + kCloudLift[0],
+      WorldMap[cloudcells[1]].cloud[1] + kCloudLift[1],
+      WorldMap[cloudcells[2]].cloud[2] + kCloudLift[2],
+      WorldMap[cloudcells[3]].cloud[3] + kCloudLift[3],
   };
   for (std::int32_t& level : c) {
     if (level < shadow) level = shadow;
@@ -203,6 +203,7 @@ struct Crossing {
   std::int32_t px, py, dist;
   std::int32_t cellA, cellB, frac;
   std::int32_t fogcells;  // cells of path whose fog this crossing collects, 0 for none
+  std::int32_t cloudcells[4];  // where its four cloud surfaces are read, when it collects fog
   float scale;            // projection at this distance
   std::int32_t base;
 };
@@ -217,10 +218,6 @@ struct RayWalk {
   bool thinned = false;
   bool ended = false;  // the next crossing lies beyond the view distance
 };
-
-inline void Prefetch(std::int32_t px, std::int32_t py) {
-  __builtin_prefetch(&WorldMap[CellIndexFixed(px, py)]);
-}
 
 // Fills `out` with the next crossings of the ray; fewer than a batch when the
 // view distance is reached.
@@ -275,12 +272,14 @@ int WalkCrossings(RayWalk& walk, const FrameView& view, Crossing* out) {
     if (c.dist > walk.lastfog) {
       c.fogcells = (c.dist - walk.lastfog) / kCell + 1;
       walk.lastfog = CellFloor(c.dist + kCell);
+      // Each cloud layer drifts its own way: the shift turned by quarter turns.
       const std::int32_t cx = view.cloudshift[0];
       const std::int32_t cy = view.cloudshift[1];
-      Prefetch(WrapAdd(c.px, cx), WrapAdd(c.py, cy));
-      Prefetch(WrapSub(c.px, cy), WrapAdd(c.py, cx));
-      Prefetch(WrapAdd(c.px, cy), WrapSub(c.py, cx));
-      Prefetch(WrapSub(c.px, cy), WrapSub(c.py, cx));
+      c.cloudcells[0] = CellIndexFixed(WrapAdd(c.px, cx), WrapAdd(c.py, cy));
+      c.cloudcells[1] = CellIndexFixed(WrapSub(c.px, cy), WrapAdd(c.py, cx));
+      c.cloudcells[2] = CellIndexFixed(WrapAdd(c.px, cy), WrapSub(c.py, cx));
+      c.cloudcells[3] = CellIndexFixed(WrapSub(c.px, cy), WrapSub(c.py, cx));
+      for (const std::int32_t cell : c.cloudcells) __builtin_prefetch(&WorldMap[cell]);
     }
     ++n;
     AdvanceTracker(tracker, xline);
@@ -338,7 +337,7 @@ void RenderColumn(std::int32_t x, const FrameView& view) {
 
       // Fog is collected for every sample within the view distance, hidden
       // or not, before the sample's own span is drawn.
-      if (c.fogcells != 0) CollectFog(cur, c.fogcells, view);
+      if (c.fogcells != 0) CollectFog(cur, c.fogcells, c.cloudcells);
 
       // Visible only where the terrain rises above what is drawn.
       if (Column.drawntop + kRowUnits > cur.row) {
