@@ -260,13 +260,6 @@ int WalkCrossings(RayWalk& walk, const FrameView& view, Crossing* out) {
     __builtin_prefetch(&WorldMap[c.cellB]);
     c.scale = walk.focal4 / static_cast<float>(c.dist + kNearLimit);
     c.base = ProjectionBase(view.halfrows, c.scale, view.zfine);
-    {
-      const std::uint32_t tu = static_cast<std::uint32_t>(c.px) << view.texparam;
-      const std::uint32_t tv = static_cast<std::uint32_t>(c.py) << view.texparam;
-      const std::uint32_t texel = ((tv >> 16) & 1023u) * 1024u + ((tu >> 16) & 1023u);
-      __builtin_prefetch(&terrain::TextureMap[texel]);
-      __builtin_prefetch(&terrain::TextureSlopes[texel]);
-    }
     // Fog, at most once per cell of distance.
     c.fogcells = 0;
     if (c.dist > walk.lastfog) {
