@@ -155,6 +155,10 @@ struct Layout {
   std::int64_t lo, hi;
 };
 
+// Sixteen times the map: room for any layout that reaches every cell, even
+// with repeated samples, and a bound on the work of one statement.
+constexpr std::int64_t kMaxImportSamples = 16 * terrain::kMapCells;
+
 // The nine integers in statement order.
 Layout NextLayout() {
   Layout l{};
@@ -238,6 +242,11 @@ void RunProcLOAD2DHEIGHTFIELD_LANDSCAPE() {
   // An empty sample grid has nothing to import and no mean for "AUTO".
   if (l.rect.w <= 0 || l.rect.h <= 0) {
     Fatal("Heightfield width and height must be at least 1");
+  }
+  // A grid far beyond the map's million cells can only repeat cells (a
+  // spacing of 0); refusing it keeps the import from running for hours.
+  if (static_cast<std::int64_t>(l.rect.w) * l.rect.h > kMaxImportSamples) {
+    Fatal("Heightfield of more than 16777216 samples (w x h) is refused");
   }
   ComputeRange(l);
   if (l.lo < 0) Fatal("You can't read outside file (before file start)");

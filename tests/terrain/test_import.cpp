@@ -330,6 +330,11 @@ TEST_F(Import, FatalErrorsEndTheRunBeforeTheMapIsTouched) {
       // Refused before the file is even opened: no division by zero samples.
       {"width 0", Statement("0, 0, 1, 1, 0, 2, 1, 2, 0, UINT8, AUTO, 1", missing), size_error},
       {"height -1", Statement("0, 0, 1, 1, 2, -1, 1, 2, 0, UINT8, 0, 1", missing), size_error},
+      // Spacing 0 keeps every cell inside the map, but billions of samples of
+      // one byte would run for hours.
+      {"samples beyond sixteen maps",
+       Statement("0, 0, 0, 0, 2147483647, 2147483647, 0, 0, 0, UINT8, AUTO, 1", path),
+       "Heightfield of more than 16777216 samples (w x h) is refused"},
   };
   WorldMap[CellIndex(0, 0)].height = 7;
   const std::uint64_t before = HeightChecksum();
