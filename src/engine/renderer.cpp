@@ -99,14 +99,17 @@ struct FrameView {
 };
 
 // A crossing of the ray with a grid line, and what the column needs of it.
+// The walk fills in the geometry (position to base), the column the rest.
 struct RaySample {
   std::int32_t px, py;  // 20.12
   std::int32_t dist;
-  std::int32_t cellA, cellB;
+  std::int32_t cellA, cellB;  // the cells on either side of the crossing
   std::int32_t frac;
-  std::int32_t h;  // fine height
-  float scale;
+  std::int32_t fogcells;       // cells of path whose fog this crossing collects, 0 for none
+  std::int32_t cloudcells[4];  // where its four cloud surfaces are read, when it collects fog
+  float scale;                 // projection at this distance
   std::int32_t base;
+  std::int32_t h;  // fine height
   std::int32_t row;  // row units
   bool hidden;
   std::int32_t gx, gy;
@@ -195,19 +198,10 @@ void CollectFog(const RaySample& s, std::int32_t cells, const std::int32_t* clou
   events.Commit();
 }
 
-// The ray's geometry: where it crosses the grid lines, which cells lie on
-// either side, and whether the crossing collects fog. It depends on nothing
-// but the trackers, so it is walked a batch ahead of the terrain work and
-// the map cells it will need are fetched meanwhile.
-struct Crossing {
-  std::int32_t px, py, dist;
-  std::int32_t cellA, cellB, frac;
-  std::int32_t fogcells;  // cells of path whose fog this crossing collects, 0 for none
-  std::int32_t cloudcells[4];  // where its four cloud surfaces are read, when it collects fog
-  float scale;            // projection at this distance
-  std::int32_t base;
-};
-
+// The ray's geometry (where it crosses the grid lines, which cells lie on
+// either side, and whether the crossing collects fog) depends on nothing but
+// the trackers, so it is walked a batch ahead of the terrain work and the
+// map cells it will need are fetched meanwhile.
 constexpr int kCrossingBatch = 32;
 
 struct RayWalk {
@@ -221,14 +215,14 @@ struct RayWalk {
 
 // Fills `out` with the next crossings of the ray; fewer than a batch when the
 // view distance is reached.
-int WalkCrossings(RayWalk& walk, const FrameView& view, Crossing* out) {
+int WalkCrossings(RayWalk& walk, const FrameView& view, RaySample* out) {
   ColumnRay& ray = walk.ray;
   int n = 0;
   while (n < kCrossingBatch) {
     // The nearer crossing; ties go to the y-line.
     const bool xline = TakesXLine(ray);
     GridTracker& tracker = xline ? ray.xline : ray.yline;
-    Crossing& c = out[n];
+    RaySample& c = out[n];
     c.px = tracker.x;
     c.py = tracker.y;
     c.dist = tracker.dist;
@@ -295,11 +289,12 @@ void RenderColumn(std::int32_t x, const FrameView& view) {
   Column.x = x;
   Column.drawntop = 0;
 
-  // The current and the previous sample take turns in two slots. The first
-  // sample is the eye's own position, projected without distance.
-  RaySample slots[2]{};
-  int current = 0;
-  RaySample& eye = slots[current];
+  // The samples are worked on where the walk left them; the previous one of
+  // a batch's first sample is kept aside before the batch is refilled. The
+  // first sample is the eye's own position, projected without distance.
+  RaySample carried{};
+  RaySample* prevsample = &carried;
+  RaySample& eye = carried;
   eye.px = Engine.rendercamera.x;
   eye.py = Engine.rendercamera.y;
   eye.cellA = eye.cellB = CellIndexFixed(eye.px, eye.py);
@@ -307,30 +302,21 @@ void RenderColumn(std::int32_t x, const FrameView& view) {
   eye.scale = focal4;
   eye.base = ProjectionBase(view.halfrows, eye.scale, view.zfine);
 
-  Crossing batch[kCrossingBatch];
+  RaySample batch[kCrossingBatch];
   for (;;) {
     const int count = WalkCrossings(walk, view, batch);
     for (int i = 0; i < count; ++i) {
-      const Crossing& c = batch[i];
-      current ^= 1;
-      RaySample& cur = slots[current];
-      RaySample& prev = slots[current ^ 1];
-      cur.px = c.px;
-      cur.py = c.py;
-      cur.dist = c.dist;
-      cur.cellA = c.cellA;
-      cur.cellB = c.cellB;
-      cur.frac = c.frac;
+      RaySample& cur = batch[i];
+      RaySample& prev = *prevsample;
+      prevsample = &cur;
 
-      // Projection and height.
-      cur.scale = c.scale;
-      cur.base = c.base;
+      // Height and projection.
       cur.h = SampleHeight(cur);
       cur.row = ProjectRow(static_cast<std::int64_t>(cur.h) + cur.base, cur.scale);
 
       // Fog is collected for every sample within the view distance, hidden
       // or not, before the sample's own span is drawn.
-      if (c.fogcells != 0) CollectFog(cur, c.fogcells, c.cloudcells);
+      if (cur.fogcells != 0) CollectFog(cur, cur.fogcells, cur.cloudcells);
 
       // Visible only where the terrain rises above what is drawn.
       if (Column.drawntop + kRowUnits > cur.row) {
@@ -352,6 +338,8 @@ void RenderColumn(std::int32_t x, const FrameView& view) {
       if (Column.drawntop >= toprow) return;  // full to the top: no sky
     }
     if (walk.ended) break;
+    carried = *prevsample;
+    prevsample = &carried;
   }
   // The ray passed the view distance: the rest is sky.
   DrawSky(x, Column.drawntop / kRowUnits);
