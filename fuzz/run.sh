@@ -14,6 +14,8 @@ here="$(cd "$(dirname "$0")" && pwd)"
 
 declare -A max_len=([script]=4096 [colormap]=8192 [import]=4096 [render]=256)
 mkdir -p "$build/fuzz-artifacts"
+# The harness lets reproducers through its confinement of file names.
+export SKERROW_FUZZ_ARTIFACTS="$build/fuzz-artifacts/"
 status=0
 for t in "${targets[@]}"; do
   work="$build/fuzz-corpus/$t"
