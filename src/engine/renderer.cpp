@@ -179,7 +179,8 @@ void ClipToDrawnTop(RaySample& prev, const RaySample& cur, std::int32_t drawntop
 // sun-shadow surface) glows.
 // `cloudcells` are the cells, drifted by the cloud shift, that hold the four
 // cloud surfaces above the sample.
-void CollectFog(const RaySample& s, std::int32_t cells, const std::int32_t* cloudcells) {
+// `events` is the column's fog bookkeeping, held in locals across the samples.
+void CollectFog(const RaySample& s, std::int32_t cells, const std::int32_t* cloudcells, FogEvents& events) {
   const MapCell& a = WorldMap[s.cellA];
   const MapCell& b = WorldMap[s.cellB];
   const std::int32_t shadow = Lerp(a.shadow, b.shadow, s.frac) / kCell;
@@ -193,13 +194,11 @@ void CollectFog(const RaySample& s, std::int32_t cells, const std::int32_t* clou
     if (level < shadow) level = shadow;
   }
   // Each lit slab is entered as two row events, taken together.
-  FogEvents events;
   for (int layer = 0; layer < 4; layer += 2) {
     if (c[layer + 1] <= c[layer]) continue;
     events.Add(ProjectRow(static_cast<std::int64_t>(c[layer]) * kCell + s.base, s.scale), cells);
     events.Add(ProjectRow(static_cast<std::int64_t>(c[layer + 1]) * kCell + s.base, s.scale), -cells);
   }
-  events.Commit();
 }
 
 // The ray's geometry (where it crosses the grid lines, which cells lie on
@@ -331,6 +330,9 @@ void RenderColumn(std::int32_t x, const FrameView& view) {
   Engine.fogdensity = 0;
   Column.x = x;
   Column.drawntop = 0;
+  // The fog bookkeeping stays in locals between spans: the span and the sky
+  // take the density over from Engine and leave it there.
+  FogEvents fog;
 
   // The samples are worked on where the walk left them; the previous one of
   // a batch's first sample is kept aside before the batch is refilled. The
@@ -359,7 +361,7 @@ void RenderColumn(std::int32_t x, const FrameView& view) {
 
       // Fog is collected for every sample within the view distance, hidden
       // or not, before the sample's own span is drawn.
-      if (cur.fogcells != 0) CollectFog(cur, cur.fogcells, cur.cloudcells);
+      if (cur.fogcells != 0) CollectFog(cur, cur.fogcells, cur.cloudcells, fog);
 
       // Visible only where the terrain rises above what is drawn.
       if (Column.drawntop + kRowUnits > cur.row) {
@@ -375,16 +377,20 @@ void RenderColumn(std::int32_t x, const FrameView& view) {
       }
       if (prev.row < Column.drawntop) ClipToDrawnTop(prev, cur, Column.drawntop);
 
+      fog.Commit();
       DrawSpan(x, Column.drawntop, cur.row, prev.u, prev.v, cur.u, cur.v, prev.gx, prev.gy, cur.gx,
                cur.gy, prev.bump, cur.bump, prev.tone, cur.tone, prev.depth, cur.depth);
       Column.drawntop = cur.row;
       if (Column.drawntop >= toprow) return;  // full to the top: no sky
+      fog.density = Engine.fogdensity;
+      fog.drawnrow = Column.drawntop / kRowUnits;
     }
     if (walk.ended) break;
     carried = *prevsample;
     prevsample = &carried;
   }
   // The ray passed the view distance: the rest is sky.
+  fog.Commit();
   DrawSky(x, Column.drawntop / kRowUnits);
 }
 
