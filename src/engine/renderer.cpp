@@ -346,6 +346,8 @@ void RenderColumn(std::int32_t x, const FrameView& view) {
   eye.hidden = true;
   eye.scale = focal4;
   eye.base = ProjectionBase(view.halfrows, eye.scale, view.zfine);
+  eye.h = SampleHeight(eye);
+  eye.row = ProjectRow(static_cast<std::int64_t>(eye.h) + eye.base, eye.scale);
 
   RaySample batch[kCrossingBatch];
   for (;;) {
@@ -370,11 +372,8 @@ void RenderColumn(std::int32_t x, const FrameView& view) {
       }
       cur.hidden = false;
       Shade(cur, view.texparam);
-      if (prev.hidden) {
-        prev.h = SampleHeight(prev);
-        prev.row = ProjectRow(static_cast<std::int64_t>(prev.h) + prev.base, prev.scale);
-        Shade(prev, view.texparam);
-      }
+      // A hidden sample has its height and row already, but no shading.
+      if (prev.hidden) Shade(prev, view.texparam);
       if (prev.row < Column.drawntop) ClipToDrawnTop(prev, cur, Column.drawntop);
 
       fog.Commit();
