@@ -263,6 +263,8 @@ TEST_F(BadInput, HeightfieldImports) {
        {E(1, "Heightfield width and height must be at least 1"), kFatal}, 1},
       {"negative sample count", Import("0, 0, 1, 1, 4, -4, 2, 8, 0"),
        {E(1, "Heightfield width and height must be at least 1"), kFatal}, 1},
+      {"billions of samples from one byte", Import("0, 0, 0, 0, 2000000000, 2000000000, 0, 0, 0", "UINT8", "AUTO"),
+       {E(1, "Heightfield of more than 16777216 samples (w x h) is refused"), kFatal}, 1},
       {"missing file", Import(kGoodLayout, "INT16", "0", "1", "'none.raw'"), {"Runtime error 2"}, 2},
       {"a folder", Import(kGoodLayout, "INT16", "0", "1", "'adir'"), {"Runtime error 21"}, 21},
       {"destination beyond column 1023", Import("1021, 0, 1, 1, 4, 4, 2, 8, 0"), {"Runtime error 255"}, 255},
