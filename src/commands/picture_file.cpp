@@ -79,11 +79,16 @@ void WritePicture(const std::string& name, const std::string& header) {
     file = shell::TryOpen(temporary, "wb");
   }
   const bool renaming = file != nullptr;
-  if (!renaming) file = shell::OpenOrDie(path, "wb");
+  if (renaming) {
+    shell::DiscardOnFailure(temporary);
+  } else {
+    file = shell::OpenOrDie(path, "wb");
+  }
 
   shell::WriteOrDie(file, header);
   WritePixels(file);
   shell::CloseOrDie(file);
+  shell::ForgetDiscardOnFailure();
 
   if (renaming && std::rename(temporary.c_str(), path.c_str()) != 0) {
     const int code = errno != 0 ? errno : shell::kShortWrite;

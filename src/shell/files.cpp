@@ -6,6 +6,21 @@
 #include "shell/runtime.h"
 
 namespace shell {
+namespace {
+
+std::string discard_path;  // working file to remove if writing it fails
+
+[[noreturn]] void WriteFailed(std::FILE* f, int code) {
+  std::fclose(f);
+  if (!discard_path.empty()) std::remove(discard_path.c_str());
+  discard_path.clear();
+  RuntimeError(code);
+}
+
+}  // namespace
+
+void DiscardOnFailure(const std::string& path) { discard_path = path; }
+void ForgetDiscardOnFailure() { discard_path.clear(); }
 
 std::string FileNameForOpen(const std::string& name) {
   return name.size() > kMaxFileName ? name.substr(0, kMaxFileName) : name;
@@ -39,10 +54,7 @@ void ReadOrDie(std::FILE* f, void* buf, std::size_t n) {
 
 void WriteOrDie(std::FILE* f, const void* buf, std::size_t n) {
   if (n == 0) return;
-  if (std::fwrite(buf, 1, n, f) != n) {
-    std::fclose(f);
-    RuntimeError(kShortWrite);
-  }
+  if (std::fwrite(buf, 1, n, f) != n) WriteFailed(f, kShortWrite);
 }
 
 void WriteOrDie(std::FILE* f, const std::string& text) {
@@ -68,7 +80,11 @@ std::int64_t FileSizeOrDie(std::FILE* f) {
 }
 
 void CloseOrDie(std::FILE* f) {
-  if (std::fclose(f) != 0) RuntimeError(kShortWrite);
+  if (std::fclose(f) != 0) {
+    if (!discard_path.empty()) std::remove(discard_path.c_str());
+    discard_path.clear();
+    RuntimeError(kShortWrite);
+  }
 }
 
 }  // namespace shell

@@ -31,4 +31,10 @@ std::int64_t FileSizeOrDie(std::FILE* f);
 // Closes; a failed close (a delayed write error) ends with code 101.
 void CloseOrDie(std::FILE* f);
 
+// A file written under a working name: if a write or the close fails, the
+// working file is removed before the run-time error, so no truncated file
+// is left behind. One at a time; Forget once the file is complete.
+void DiscardOnFailure(const std::string& path);
+void ForgetDiscardOnFailure();
+
 }  // namespace shell
