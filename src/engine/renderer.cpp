@@ -214,6 +214,11 @@ struct RayWalk {
   std::int32_t lastfog = 0;  // distance up to which fog has been collected
   bool thinned = false;
   bool ended = false;  // the next crossing lies beyond the view distance
+#if defined(__SSE2__)
+  // The cloud shift of the four cloud surfaces, one per lane: (cx, cy),
+  // (-cy, cx), (cy, -cx), (-cy, -cx), each wrapping with the map.
+  __m128i cloudx, cloudy;
+#endif
 };
 
 // The projection of each crossing: scale = focal4 / (distance + 100) and
@@ -301,12 +306,23 @@ int WalkCrossings(RayWalk& walk, const FrameView& view, RaySample* out) {
       c.fogcells = (c.dist - walk.lastfog) / kCell + 1;
       walk.lastfog = CellFloor(c.dist + kCell);
       // Each cloud layer drifts its own way: the shift turned by quarter turns.
+#if defined(__SSE2__)
+      // The four cells located side by side, one layer per lane.
+      const __m128i x = _mm_add_epi32(_mm_set1_epi32(c.px), walk.cloudx);
+      const __m128i y = _mm_add_epi32(_mm_set1_epi32(c.py), walk.cloudy);
+      const __m128i mask = _mm_set1_epi32(terrain::kMapMask);
+      const __m128i cells = _mm_or_si128(_mm_slli_epi32(_mm_and_si128(_mm_srli_epi32(y, 12), mask), 10),
+                                         _mm_and_si128(_mm_srli_epi32(x, 12), mask));
+      static_assert(terrain::kMapSize == 1 << 10, "a map row is 2^10 cells");
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(c.cloudcells), cells);
+#else
       const std::int32_t cx = view.cloudshift[0];
       const std::int32_t cy = view.cloudshift[1];
       c.cloudcells[0] = CellIndexFixed(WrapAdd(c.px, cx), WrapAdd(c.py, cy));
       c.cloudcells[1] = CellIndexFixed(WrapSub(c.px, cy), WrapAdd(c.py, cx));
       c.cloudcells[2] = CellIndexFixed(WrapAdd(c.px, cy), WrapSub(c.py, cx));
       c.cloudcells[3] = CellIndexFixed(WrapSub(c.px, cy), WrapSub(c.py, cx));
+#endif
       for (const std::int32_t cell : c.cloudcells) __builtin_prefetch(&WorldMap[cell]);
     }
     ++n;
@@ -323,6 +339,14 @@ void RenderColumn(std::int32_t x, const FrameView& view) {
   walk.farlimit = view.farlimit;
   const float focal4 = static_cast<float>(walk.ray.pixfocal) * Engine.heightscale * 256.0f;
   walk.focal4 = focal4;
+#if defined(__SSE2__)
+  {
+    const std::int32_t cx = view.cloudshift[0];
+    const std::int32_t cy = view.cloudshift[1];
+    walk.cloudx = _mm_setr_epi32(cx, WrapSub(0, cy), cy, WrapSub(0, cy));
+    walk.cloudy = _mm_setr_epi32(cy, cx, WrapSub(0, cx), WrapSub(0, cx));
+  }
+#endif
   const std::int32_t toprow = view.rows * kRowUnits;
 
   // A fresh column: no fog, nothing drawn.
