@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <ostream>
 
 #include "shell/runtime.h"
@@ -150,17 +149,6 @@ struct SpanPoint {
   std::int32_t u, v, gx, gy, b, t, d;
 };
 
-#if defined(__SSE2__)
-// The ground colour c lit by light entry l with the given sun share, seen
-// through the fog blend.
-inline std::uint32_t LitPixel(std::uint32_t c, std::int32_t l, float share, const FogBlend& blend) {
-  const terrain::LightEntry& sun = SunLightTable[l];
-  const terrain::LightEntry& sky = SkyLightTable[l];
-  const Lanes light = _mm_add_ps(_mm_mul_ps(ColourLanes(&sun.r), _mm_set1_ps(share)), ColourLanes(&sky.r));
-  return PackPixel(_mm_mul_ps(_mm_mul_ps(PixelLanes(c), blend.keeplanes), light), blend.fog);
-}
-#endif
-
 inline std::uint32_t TexelAt(std::int32_t u, std::int32_t v) {
   return ((static_cast<std::uint32_t>(v) >> kTexelShift) & kTexelMask) * 1024u +
          ((static_cast<std::uint32_t>(u) >> kTexelShift) & kTexelMask);
@@ -200,12 +188,13 @@ inline std::uint32_t ShadedPixel(const SpanPoint& p, const FogBlend& blend) {
   // Light for that orientation: sky light always, sunlight unless the
   // surface lies deep under the shadow surface. Then light and fog.
   const std::int32_t l = (nx & 255) + (ny & 255) * 256;
-  const float share = SunShare(p.d);
-#if defined(__SSE2__)
-  return LitPixel(c, l, share, blend);
-#else
   const terrain::LightEntry& sun = SunLightTable[l];
   const terrain::LightEntry& sky = SkyLightTable[l];
+  const float share = SunShare(p.d);
+#if defined(__SSE2__)
+  const Lanes light = _mm_add_ps(_mm_mul_ps(ColourLanes(&sun.r), _mm_set1_ps(share)), ColourLanes(&sky.r));
+  return PackPixel(_mm_mul_ps(_mm_mul_ps(PixelLanes(c), blend.keeplanes), light), blend.fog);
+#else
   const float lr = sun.r * share + sky.r;
   const float lg = sun.g * share + sky.g;
   const float lb = sun.b * share + sky.b;
@@ -215,116 +204,6 @@ inline std::uint32_t ShadedPixel(const SpanPoint& p, const FogBlend& blend) {
   return static_cast<std::uint32_t>(r * 65536 + g * 256 + bl);
 #endif
 }
-
-#if defined(__SSE2__)
-// Four consecutive rows of a span side by side, one per lane: the lanes hold
-// a value at rows r .. r + 3 and its change per row times 0 .. 3.
-struct FourRows {
-  __m128i u, v, gx, gy, b, t, d;
-};
-
-// 0, step, 2 step, 3 step, wrapping as the row-by-row steps do.
-inline __m128i LaneSteps(std::int32_t step) {
-  const std::uint32_t s = static_cast<std::uint32_t>(step);
-  return _mm_setr_epi32(0, static_cast<std::int32_t>(s), static_cast<std::int32_t>(2u * s),
-                        static_cast<std::int32_t>(3u * s));
-}
-
-// Integer division by 2^shift, truncating toward zero as '/' does.
-template <int shift>
-inline __m128i DivPow2(__m128i x) {
-  const __m128i bias = _mm_srli_epi32(_mm_srai_epi32(x, 31), 32 - shift);
-  return _mm_srai_epi32(_mm_add_epi32(x, bias), shift);
-}
-
-inline __m128i Abs(__m128i x) {
-  const __m128i sign = _mm_srai_epi32(x, 31);
-  return _mm_sub_epi32(_mm_xor_si128(x, sign), sign);
-}
-
-// trunc(a x b x 2^-shift) of four lanes. The product of a 16-bit and a 32-bit
-// value is exact in a double, and so is the power-of-two scaling, so the
-// truncation gives what the 64-bit integer division gives.
-template <int shift>
-inline __m128i ProductShifted(__m128i a, __m128i b) {
-  const __m128d scale = _mm_set1_pd(1.0 / static_cast<double>(1LL << shift));
-  const __m128d low = _mm_mul_pd(_mm_mul_pd(_mm_cvtepi32_pd(a), _mm_cvtepi32_pd(b)), scale);
-  const __m128i a2 = _mm_shuffle_epi32(a, _MM_SHUFFLE(3, 2, 3, 2));
-  const __m128i b2 = _mm_shuffle_epi32(b, _MM_SHUFFLE(3, 2, 3, 2));
-  const __m128d high = _mm_mul_pd(_mm_mul_pd(_mm_cvtepi32_pd(a2), _mm_cvtepi32_pd(b2)), scale);
-  return _mm_unpacklo_epi64(_mm_cvttpd_epi32(low), _mm_cvttpd_epi32(high));
-}
-
-// Four ground pixels of rows r .. r + 3 at once, lane by lane the same
-// integer and single operations as ShadedPixel; only the table reads and
-// the final colour go pixel by pixel.
-inline void ShadeFourRows(std::uint32_t* out, const FourRows& p, const FogBlend& blend) {
-  // Texels under the pixels, and their two texture layers and slopes.
-  const __m128i mask = _mm_set1_epi32(static_cast<std::int32_t>(kTexelMask));
-  const __m128i texel =
-      _mm_or_si128(_mm_slli_epi32(_mm_and_si128(_mm_srli_epi32(p.v, kTexelShift), mask), 10),
-                   _mm_and_si128(_mm_srli_epi32(p.u, kTexelShift), mask));
-  alignas(16) std::uint32_t at[4];
-  _mm_store_si128(reinterpret_cast<__m128i*>(at), texel);
-  std::int32_t layers[4];
-  std::int32_t slopes[4];
-  for (int k = 0; k < 4; ++k) {
-    std::memcpy(&layers[k], &TextureMap[at[k]], sizeof(std::int32_t));
-    std::memcpy(&slopes[k], &TextureSlopes[at[k]], sizeof(std::int32_t));
-  }
-  const __m128i tex = _mm_loadu_si128(reinterpret_cast<const __m128i*>(layers));
-  const __m128i slope = _mm_loadu_si128(reinterpret_cast<const __m128i*>(slopes));
-  const __m128i m0 = _mm_srai_epi32(_mm_slli_epi32(tex, 16), 16);
-  const __m128i m1 = _mm_srai_epi32(tex, 16);
-
-  // Bump height m0 + m1 x b / 1048576.
-  const __m128i e = _mm_add_epi32(m0, ProductShifted<20>(m1, p.b));
-
-  // Surface slope: bytes 0 and 1 of the slope word are the first layer's
-  // x and y, bytes 2 and 3 the second's.
-  const __m128i s0x = _mm_srai_epi32(_mm_slli_epi32(slope, 24), 24);
-  const __m128i s0y = _mm_srai_epi32(_mm_slli_epi32(slope, 16), 24);
-  const __m128i s1x = _mm_srai_epi32(_mm_slli_epi32(slope, 8), 24);
-  const __m128i s1y = _mm_srai_epi32(slope, 24);
-  const __m128i nx = DivPow2<12>(_mm_add_epi32(_mm_add_epi32(_mm_slli_epi32(s0x, 12), ProductShifted<8>(s1x, p.b)),
-                                               DivPow2<1>(p.gx)));
-  const __m128i ny = DivPow2<12>(_mm_add_epi32(_mm_add_epi32(_mm_slli_epi32(s0y, 12), ProductShifted<8>(s1y, p.b)),
-                                               DivPow2<1>(p.gy)));
-
-  // Colour-map entry, the last one for anything past the table.
-  const __m128i q = DivPow2<8>(_mm_add_epi32(_mm_slli_epi32(Abs(e), 8), p.t));
-  __m128i index = _mm_add_epi32(_mm_and_si128(q, _mm_set1_epi32(kColorRowMask)), _mm_add_epi32(Abs(nx), Abs(ny)));
-  const __m128i last = _mm_set1_epi32(kLastColorEntry);
-  const __m128i past = _mm_cmpgt_epi32(index, last);
-  index = _mm_or_si128(_mm_andnot_si128(past, index), _mm_and_si128(past, last));
-
-  // Light entry and sun share.
-  const __m128i byte = _mm_set1_epi32(255);
-  const __m128i l = _mm_or_si128(_mm_and_si128(nx, byte), _mm_slli_epi32(_mm_and_si128(ny, byte), 8));
-  const __m128 fade = _mm_mul_ps(_mm_sub_ps(_mm_set1_ps(static_cast<float>(2 * kFineCell)), _mm_cvtepi32_ps(p.d)),
-                                 _mm_set1_ps(1.0f / kFineCell));
-  const __m128 share = _mm_add_ps(_mm_set1_ps(kShadowSunShare), _mm_mul_ps(_mm_set1_ps(1.0f - kShadowSunShare), fade));
-  alignas(16) std::int32_t indices[4];
-  alignas(16) std::int32_t lights[4];
-  alignas(16) float shares[4];
-  _mm_store_si128(reinterpret_cast<__m128i*>(indices), index);
-  _mm_store_si128(reinterpret_cast<__m128i*>(lights), l);
-  _mm_store_ps(shares, _mm_min_ps(_mm_set1_ps(1.0f), _mm_max_ps(_mm_set1_ps(kShadowSunShare), share)));
-
-  for (int k = 0; k < 4; ++k) out[k] = LitPixel(ColorMap[indices[k]], lights[k], shares[k], blend);
-}
-
-// Four row steps at once, wrapping as four single steps do.
-inline std::int32_t Times4(std::int32_t step) {
-  return static_cast<std::int32_t>(4u * static_cast<std::uint32_t>(step));
-}
-
-// No fog change waits at any of the four rows.
-inline bool FourClear(const std::int32_t* light) {
-  const __m128i changes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(light));
-  return _mm_movemask_epi8(_mm_cmpeq_epi32(changes, _mm_setzero_si128())) == 0xFFFF;
-}
-#endif
 
 }  // namespace
 
@@ -371,36 +250,8 @@ void DrawSpan(std::int32_t x, std::int32_t y1, std::int32_t y2, std::int32_t ua,
   std::int32_t density = Engine.fogdensity;
   FogBlend blend(density);
 
-#if defined(__SSE2__)
-  const FourRows lanesteps{LaneSteps(step.u),  LaneSteps(step.v), LaneSteps(step.gx), LaneSteps(step.gy),
-                           LaneSteps(step.b), LaneSteps(step.t), LaneSteps(step.d)};
-#endif
-
   // The rows, bottom up; the row r1 is always drawn.
   for (;;) {
-#if defined(__SSE2__)
-    // Four rows at once where no fog change falls among them.
-    if (r + 4 <= r2 && density < kFullFog && FourClear(light + r)) {
-      const FourRows lanes{_mm_add_epi32(_mm_set1_epi32(p.u), lanesteps.u),
-                           _mm_add_epi32(_mm_set1_epi32(p.v), lanesteps.v),
-                           _mm_add_epi32(_mm_set1_epi32(p.gx), lanesteps.gx),
-                           _mm_add_epi32(_mm_set1_epi32(p.gy), lanesteps.gy),
-                           _mm_add_epi32(_mm_set1_epi32(p.b), lanesteps.b),
-                           _mm_add_epi32(_mm_set1_epi32(p.t), lanesteps.t),
-                           _mm_add_epi32(_mm_set1_epi32(p.d), lanesteps.d)};
-      ShadeFourRows(column + r, lanes, blend);
-      r += 4;
-      if (r >= r2) break;
-      Step(p.u, Times4(step.u));
-      Step(p.v, Times4(step.v));
-      Step(p.gx, Times4(step.gx));
-      Step(p.gy, Times4(step.gy));
-      Step(p.b, Times4(step.b));
-      Step(p.t, Times4(step.t));
-      Step(p.d, Times4(step.d));
-      continue;
-    }
-#endif
     if (light[r] != 0) {
       density += light[r];
       blend = FogBlend(density);
