@@ -38,9 +38,10 @@ constexpr std::int32_t kLastColorEntry = terrain::kColorMapEntries - 1;
 // lit slopes around it scatter some of it in.
 constexpr float kShadowSunShare = 0.4f;
 
-inline std::int32_t Clamp255(std::int32_t v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+// The scalar colour path, for processors without SSE2.
+[[maybe_unused]] inline std::int32_t Clamp255(std::int32_t v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
 
-inline std::int32_t Channel(std::uint32_t pixel, int shift) {
+[[maybe_unused]] inline std::int32_t Channel(std::uint32_t pixel, int shift) {
   return static_cast<std::int32_t>((pixel >> shift) & 255u);
 }
 
