@@ -463,6 +463,27 @@ void PrintTiming(std::int32_t columns) {
                    << '\n';
 }
 
+// One grid-line tracker. `along` is the ray component across the lines,
+// `across` the other one; `at_along` / `at_across` are the tracker's
+// position fields on those axes. A ray within kAxisBand of running parallel
+// to the lines never crosses them: its tracker is switched off.
+void SetupTracker(GridTracker& t, std::int32_t along, std::int32_t across, std::int32_t p_along,
+                  std::int32_t p_across, std::int32_t& at_along, std::int32_t& at_across) {
+  if (along <= kAxisBand && along >= -kAxisBand) {
+    t.dist = t.len = kTrackerOff;
+    return;
+  }
+  const bool forward = along > 0;
+  const std::int64_t slope = (forward ? std::int64_t{across} : -std::int64_t{across}) * kCell / along;
+  t.step = forward ? kCell : -kCell;
+  t.slope = ClampToInt32(slope);
+  t.len = RoundSaturated(std::sqrt(static_cast<double>(slope) * static_cast<double>(slope) + 16777216.0));
+  at_along = forward ? CellFloor(WrapAdd(p_along, kCell)) : CellFloor(p_along);
+  const std::int64_t run = forward ? WrapSub(at_along, p_along) : WrapSub(p_along, at_along);
+  at_across = WrapAdd(static_cast<std::int32_t>(run * slope / kCell), p_across);
+  t.dist = ClampToInt32(run * t.len / kCell);
+}
+
 }  // namespace
 
 ColumnRay SetupColumnRay(std::int32_t x) {
@@ -480,41 +501,10 @@ ColumnRay SetupColumnRay(std::int32_t x) {
 
   const std::int32_t px = Engine.rendercamera.x;
   const std::int32_t py = Engine.rendercamera.y;
-  auto length = [](std::int64_t slope) {
-    return RoundSaturated(std::sqrt(static_cast<double>(slope) * static_cast<double>(slope) + 16777216.0));
-  };
-
-  // x-lines: x = k x 4096.
-  GridTracker& xt = ray.xline;
-  if (ray.dx > kAxisBand || ray.dx < -kAxisBand) {
-    const bool east = ray.dx > 0;
-    const std::int64_t slope = (east ? std::int64_t{ray.dy} : -std::int64_t{ray.dy}) * kCell / ray.dx;
-    xt.step = east ? kCell : -kCell;
-    xt.slope = ClampToInt32(slope);
-    xt.len = length(slope);
-    xt.x = east ? CellFloor(WrapAdd(px, kCell)) : CellFloor(px);
-    const std::int64_t run = east ? WrapSub(xt.x, px) : WrapSub(px, xt.x);
-    xt.y = WrapAdd(static_cast<std::int32_t>(run * slope / kCell), py);
-    xt.dist = ClampToInt32(run * xt.len / kCell);
-  } else {
-    xt.dist = xt.len = kTrackerOff;
-  }
-
-  // y-lines: y = k x 4096.
-  GridTracker& yt = ray.yline;
-  if (ray.dy > kAxisBand || ray.dy < -kAxisBand) {
-    const bool north = ray.dy > 0;
-    const std::int64_t slope = (north ? std::int64_t{ray.dx} : -std::int64_t{ray.dx}) * kCell / ray.dy;
-    yt.step = north ? kCell : -kCell;
-    yt.slope = ClampToInt32(slope);
-    yt.len = length(slope);
-    yt.y = north ? CellFloor(WrapAdd(py, kCell)) : CellFloor(py);
-    const std::int64_t run = north ? WrapSub(yt.y, py) : WrapSub(py, yt.y);
-    yt.x = WrapAdd(static_cast<std::int32_t>(run * slope / kCell), px);
-    yt.dist = ClampToInt32(run * yt.len / kCell);
-  } else {
-    yt.dist = yt.len = kTrackerOff;
-  }
+  // x-lines (x = k x 4096) are crossed by the ray's x component, y-lines by
+  // its y component; the same rule with the axes exchanged.
+  SetupTracker(ray.xline, ray.dx, ray.dy, px, py, ray.xline.x, ray.xline.y);
+  SetupTracker(ray.yline, ray.dy, ray.dx, py, px, ray.yline.y, ray.yline.x);
   return ray;
 }
 
